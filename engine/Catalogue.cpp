@@ -1,0 +1,139 @@
+// Sizing rules of the catalogue arrays: initial reservation with fallback, growth in steps, trims, release.
+#include "engine/Catalogue.h"
+
+#include <new>
+
+namespace {
+// After an append at index n: grow when n has come within one step of the end and sits on a step boundary.
+bool needsGrowth(int32_t n, int32_t capacity) {
+    return n >= capacity - kGrowthStep && n % kGrowthStep == 0;
+}
+}  // namespace
+
+template <typename Vec> void Catalogue::resizeChecked(Vec& v, int64_t n) {
+    if (AllocationLimitForTests >= 0 && n > AllocationLimitForTests)
+        throw std::bad_alloc();
+    v.resize(static_cast<size_t>(n));
+}
+
+QString Catalogue::PicturePath(int32_t picIndex) const {
+    const TPicInfo& p = Pictures[static_cast<size_t>(picIndex)];
+    return FolderPaths[static_cast<size_t>(p.PathInd)] + p.FileName;
+}
+
+void Catalogue::Reset() {
+    LastPicIndex = LastPathIndex = LastPairIndex = -1;
+    TotalSize = 0;
+    PairCapacity = PicCapacity = PathCapacity = 0;
+    TPicList().swap(Pictures);
+    TStringArr().swap(FolderPaths);
+    TPicturePairs().swap(PicturePairs);
+}
+
+void Catalogue::AllocateInitial() {
+    try {
+        resizeChecked(Pictures, kInitialCapacity);
+        resizeChecked(FolderPaths, kInitialCapacity);
+        PicCapacity = PathCapacity = kInitialCapacity;
+    } catch (const std::bad_alloc&) {
+        TPicList().swap(Pictures);
+        TStringArr().swap(FolderPaths);
+        resizeChecked(Pictures, kFallbackCapacity);
+        resizeChecked(FolderPaths, kFallbackCapacity);
+        PicCapacity = PathCapacity = kFallbackCapacity;
+    }
+}
+
+void Catalogue::AppendFolderPath(const QString& path) {
+    ++LastPathIndex;
+    FolderPaths[static_cast<size_t>(LastPathIndex)] = path;
+    if (needsGrowth(LastPathIndex, PathCapacity)) {
+        resizeChecked(FolderPaths, int64_t(PathCapacity) + kGrowthStep);
+        PathCapacity += kGrowthStep;
+    }
+}
+
+void Catalogue::AppendPicture(TPicInfo record) {
+    ++LastPicIndex;
+    Pictures[static_cast<size_t>(LastPicIndex)] = std::move(record);
+}
+
+void Catalogue::ApplyPictureGrowth() {
+    if (needsGrowth(LastPicIndex, PicCapacity)) {
+        resizeChecked(Pictures, int64_t(PicCapacity) + kGrowthStep);
+        PicCapacity += kGrowthStep;
+    }
+}
+
+void Catalogue::TrimPicturesAndPaths() {
+    PathCapacity = LastPathIndex + 1;
+    PicCapacity = LastPicIndex + 1;
+    FolderPaths.resize(static_cast<size_t>(PathCapacity));
+    Pictures.resize(static_cast<size_t>(PicCapacity));
+    FolderPaths.shrink_to_fit();
+    Pictures.shrink_to_fit();
+}
+
+void Catalogue::AllocatePairs() {
+    try {
+        resizeChecked(PicturePairs, kInitialCapacity);
+        PairCapacity = kInitialCapacity;
+    } catch (const std::bad_alloc&) {
+        TPicturePairs().swap(PicturePairs);
+        resizeChecked(PicturePairs, kFallbackCapacity);
+        PairCapacity = kFallbackCapacity;
+    }
+}
+
+void Catalogue::AppendPair(const TPicturePair& pair) {
+    ++LastPairIndex;
+    PicturePairs[static_cast<size_t>(LastPairIndex)] = pair;
+    if (needsGrowth(LastPairIndex, PairCapacity)) {
+        resizeChecked(PicturePairs, int64_t(PairCapacity) + kGrowthStep);
+        PairCapacity += kGrowthStep;
+    }
+}
+
+void Catalogue::TrimPairs() {
+    PairCapacity = LastPairIndex + 1;
+    PicturePairs.resize(static_cast<size_t>(PairCapacity));
+    PicturePairs.shrink_to_fit();
+}
+
+void Catalogue::RemovePicturePairs(int32_t picIndex) {
+    TPicturePairs kept;
+    kept.reserve(static_cast<size_t>(LastPairIndex + 1));
+    for (int32_t i = 0; i <= LastPairIndex; ++i) {
+        const TPicturePair& p = PicturePairs[static_cast<size_t>(i)];
+        if (p.PicIndex1 != picIndex && p.PicIndex2 != picIndex)
+            kept.push_back(p);
+    }
+    PicturePairs = std::move(kept);
+    LastPairIndex = static_cast<int32_t>(PicturePairs.size()) - 1;
+    PairCapacity = LastPairIndex + 1;
+}
+
+void Catalogue::Release() {
+    if (users_ > 0) {
+        releasePending_ = true;
+        return;
+    }
+    releaseNow();
+}
+
+void Catalogue::releaseNow() {
+    releasePending_ = false;
+    TStringArr().swap(FolderPaths);
+    TPicList().swap(Pictures);
+    LastPairIndex = -1;
+    TPicturePairs().swap(PicturePairs);
+    // The counters below are not named by the release itself, but leaving them pointing past empty arrays
+    // would let a stray reader index freed storage; empty counts are the honest state.
+    LastPathIndex = LastPicIndex = -1;
+    PathCapacity = PicCapacity = PairCapacity = 0;
+}
+
+Catalogue::SearchUse::~SearchUse() {
+    if (--c_.users_ == 0 && c_.releasePending_)
+        c_.releaseNow();
+}

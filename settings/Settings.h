@@ -1,0 +1,25 @@
+// The in-memory settings record, one field per key of the settings file.
+#pragma once
+
+#include <cstdint>
+
+struct TSettings {
+    bool SearchJPG = true;
+    bool SearchBMP = true;
+    bool SearchGIF = true;
+    bool SearchPNG = true;
+    bool SearchTIFF = false;
+    bool SearchCR2 = false;
+    bool SearchSimilar = true;  // stored and written back, used by nothing else
+    bool MoveToRecycle = true;
+    bool DeleteWithoutAsking = false;
+    bool SearchOnlyIdentical = false;
+    bool AutoCheckUpdates = false;
+    bool ScanSubfolders = true;  // mirrors the main window's check box
+    int32_t MinPicWidth = 100;
+    int32_t MinPicHeight = 100;
+
+    bool AnyTypeEnabled() const {
+        return SearchJPG || SearchBMP || SearchGIF || SearchPNG || SearchTIFF || SearchCR2;
+    }
+};
