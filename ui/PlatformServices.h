@@ -1,0 +1,49 @@
+// Everything the windows ask of the desktop: message boxes, the folder chooser, the save dialog, opening and
+// revealing files, the trash. Windows receive it by reference, so tests can answer it without a screen.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+enum class MessageKind { Error, Information, Confirmation };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct FolderChoice {
+    bool accepted = false;
+    QString path;  // as the chooser gives it, without an added delimiter
+};
+
+struct SaveChoice {
+    bool accepted = false;
+    QString path;  // full path, default extension applied
+};
+
+struct FileOpResult {
+    bool ok = false;
+    int errorCode = 0;  // errno on failure
+};
+
+class PlatformServices {
+public:
+    virtual ~PlatformServices() = default;
+
+    // Modal box. Captions: Error -> "Error", Information -> "Information", Confirmation -> "Confirm";
+    // a non-empty caption overrides. Texts are always shown as plain text.
+    virtual MessageAnswer ShowMessage(QWidget* parent, MessageKind kind, const QString& text,
+                                      MessageButtons buttons, const QString& caption = {}) = 0;
+    // Modal folder chooser (directories only) opened at startDir, with the given window caption.
+    virtual FolderChoice ChooseFolder(QWidget* parent, const QString& caption, const QString& title,
+                                      const QString& startDir) = 0;
+    // Modal save dialog; filter in Qt form ("CSV files (*.csv);;Any file (*)").
+    virtual SaveChoice ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
+                                      const QString& defaultSuffix) = 0;
+    // Opens a file in its default program, or a URL (http, https, mailto) in the default handler.
+    virtual void OpenUrl(const QString& urlOrPath) = 0;
+    // Shows the file manager with the file selected (falls back to opening its folder).
+    virtual void RevealFile(const QString& path) = 0;
+    // Moves the file to the user's trash so it can be restored.
+    virtual FileOpResult MoveToTrash(const QString& path) = 0;
+};
