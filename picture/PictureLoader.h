@@ -1,0 +1,31 @@
+// Turns a picture file into the 128 x 128 work bitmap (and previews), through the JPEG decoder at a scale
+// chosen from the picture's size.
+#pragma once
+
+#include "picture/Bitmap.h"
+
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+
+constexpr int kWorkSize = 128;
+
+// Any failure to decode a picture: unknown extension, unreadable file, damaged data, too large.
+class PictureError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct LoadResult {
+    int32_t Height = 0;    // full-size height from the JPEG header
+    int32_t Width = 0;     // full-size width
+    int ScaleDenom = 1;    // 1, 4 or 8: the decoding scale used before the stretch
+};
+
+// Decodes the file, stretches it onto `work` (which ends as 128 x 128 Bgr24) and returns the full size.
+// minPicWidth/minPicHeight take part in the choice of the decoding scale. Throws PictureError.
+LoadResult LoadWorkPicture(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight);
+
+// Decodes the file through the same decoder choice and JPEG conversion at 1/scaleDenom (1, 2, 4 or 8),
+// returning the decoded bitmap (Bgr24) for display. Throws PictureError.
+TBitmap LoadPreviewPicture(const QString& path, int scaleDenom);
