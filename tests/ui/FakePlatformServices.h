@@ -1,0 +1,65 @@
+// Scripted stand-in for the desktop: records every box and request, answers from queues.
+#pragma once
+
+#include "ui/PlatformServices.h"
+
+#include <QFile>
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <cerrno>
+
+struct ShownMessage {
+    MessageKind kind;
+    QString text;
+    MessageButtons buttons;
+    QString caption;
+};
+
+class FakePlatformServices : public PlatformServices {
+public:
+    // Answers for boxes with Yes/No; when empty, Yes. OK boxes always answer Ok.
+    QQueue<MessageAnswer> answers;
+    QQueue<FolderChoice> folderChoices;  // when empty: cancelled
+    QQueue<SaveChoice> saveChoices;      // when empty: cancelled
+    QList<ShownMessage> messages;
+    QStringList folderCaptions, folderStartDirs, openedUrls, revealed, trashed;
+    QString lastSaveTitle, lastSaveFilter, lastSaveSuffix;
+    // Called while a box is "open" (e.g. to check state or trigger events); may be empty.
+    std::function<void(const ShownMessage&)> onMessage;
+
+    MessageAnswer ShowMessage(QWidget*, MessageKind kind, const QString& text, MessageButtons buttons,
+                              const QString& caption = {}) override {
+        ShownMessage m{kind, text, buttons, caption};
+        messages.append(m);
+        if (onMessage)
+            onMessage(m);
+        if (buttons == MessageButtons::Ok)
+            return MessageAnswer::Ok;
+        return answers.isEmpty() ? MessageAnswer::Yes : answers.dequeue();
+    }
+    FolderChoice ChooseFolder(QWidget*, const QString& caption, const QString&, const QString& startDir) override {
+        folderCaptions.append(caption);
+        folderStartDirs.append(startDir);
+        return folderChoices.isEmpty() ? FolderChoice{} : folderChoices.dequeue();
+    }
+    SaveChoice ChooseSaveFile(QWidget*, const QString& title, const QString& filter,
+                              const QString& suffix) override {
+        lastSaveTitle = title;
+        lastSaveFilter = filter;
+        lastSaveSuffix = suffix;
+        return saveChoices.isEmpty() ? SaveChoice{} : saveChoices.dequeue();
+    }
+    void OpenUrl(const QString& urlOrPath) override { openedUrls.append(urlOrPath); }
+    void RevealFile(const QString& path) override { revealed.append(path); }
+    // Really moves the file to the trash (tests point XDG_DATA_HOME at a temporary folder).
+    FileOpResult MoveToTrash(const QString& path) override {
+        trashed.append(path);
+        QFile f(path);
+        if (f.moveToTrash())
+            return {true, 0};
+        return {false, errno ? errno : EIO};
+    }
+
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+};
