@@ -8,6 +8,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <set>
+#include <utility>
 
 class FolderScanner {
 public:
@@ -22,11 +25,31 @@ public:
     void SetSkippedFolders(const QStringList& canonicalFolders);
     static QStringList DefaultTrashFolders();
 
+    // The picture types in the order they are tried, with their masks.
+    struct PictureType {
+        const char* mask;
+        bool TSettings::*enabledBy;
+    };
+    static const PictureType kPictureTypes[6];
+
+    // Whole-name wildcard match ignoring case: '*' any run (dots included), '?' exactly one character.
+    static bool MaskMatches(const QString& mask, const QString& name);
+    // Listing order of names within one folder: case-insensitive, ties broken case-sensitively.
+    static bool NameLess(const QString& a, const QString& b);
+    // MS-DOS date (high word) and time (low word) of a moment in local time; 0 outside 1980..2107.
+    static int32_t DosDateTime(int64_t secondsSinceEpoch);
+
 private:
     void visit(QString& path);
+    void scanType(const QString& path, size_t typeIndex, bool& folderAdded);
+    bool isSkipped(const QString& canonical) const;
+    bool markWalked(const QString& canonical, const QString& path);
+    bool stopRequested() const;
+    bool alreadyRecordedHere(const QString& name) const;
     Catalogue& cat_;
     const TSettings& settings_;
     SearchHost& host_;
     QSet<QString> walked_;
+    std::set<std::pair<uint64_t, uint64_t>> walkedIds_;  // device and inode: also catches bind mounts
     QStringList skipped_;
 };

@@ -1,0 +1,353 @@
+// Walks listed folders depth first and records the non-empty picture files of the enabled types, in the order
+// the matcher later works through them.
+#include "engine/FolderScanner.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr QChar kDelimiter = u'/';
+constexpr int32_t kAttrReadOnly = 0x01;
+constexpr int32_t kAttrHidden = 0x02;
+constexpr int32_t kAttrArchive = 0x20;  // what every freshly written file carries where the attribute exists
+constexpr int kProgressEvery = 10;      // the progress text is written after pictures 1, 11, 21, ...
+
+struct DirCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+struct Listed {
+    QString name;
+    unsigned char type;  // d_type; DT_UNKNOWN when the file system does not say
+};
+
+// Every entry except "." and ".."; nothing when the folder cannot be opened. The handle is closed before
+// returning, so no handle outlives an error thrown later in the walk.
+std::optional<std::vector<Listed>> readFolder(const QString& path) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(QFile::encodeName(path).constData()));
+    if (!dir)
+        return std::nullopt;
+    std::vector<Listed> entries;
+    while (const dirent* e = readdir(dir.get())) {
+        const char* n = e->d_name;
+        if ((n[0] == '.' && n[1] == '\0') || (n[0] == '.' && n[1] == '.' && n[2] == '\0'))
+            continue;
+        entries.push_back({QFile::decodeName(n), e->d_type});
+    }
+    return entries;
+}
+
+void sortByName(std::vector<QString>& names) {
+    std::sort(names.begin(), names.end(), FolderScanner::NameLess);
+}
+
+enum class EntryKind { Directory, RegularFile, Other };
+
+struct EntryInfo {
+    EntryKind kind = EntryKind::Other;
+    struct stat st {};
+};
+
+// A link to a folder counts as a folder, as a junction does on Windows; a link to a file, a broken link,
+// a fifo, a socket or a device is "other" and is never recorded, so nothing later opens it.
+EntryInfo examine(const QByteArray& nativePath) {
+    EntryInfo info;
+    if (lstat(nativePath.constData(), &info.st) != 0)
+        return info;
+    if (S_ISLNK(info.st.st_mode)) {
+        struct stat target {};
+        if (stat(nativePath.constData(), &target) == 0 && S_ISDIR(target.st_mode))
+            info.kind = EntryKind::Directory;
+        return info;
+    }
+    if (S_ISDIR(info.st.st_mode))
+        info.kind = EntryKind::Directory;
+    else if (S_ISREG(info.st.st_mode))
+        info.kind = EntryKind::RegularFile;
+    return info;
+}
+
+bool isFolder(const QString& parent, const Listed& e) {
+    if (e.type == DT_DIR)
+        return true;
+    if (e.type != DT_LNK && e.type != DT_UNKNOWN)
+        return false;
+    struct stat st {};
+    return stat(QFile::encodeName(parent + e.name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The real path without a trailing delimiter, or empty when the folder does not exist.
+QString canonicalPath(const QString& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(QFile::encodeName(path).constData(), nullptr),
+                                                     &std::free);
+    return real ? QFile::decodeName(real.get()) : QString();
+}
+
+// Mount points are written with spaces, tabs, newlines and backslashes as three-digit octal escapes.
+QString unescapeMountField(const QByteArray& field) {
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const QByteArray digits = field.mid(i + 1, 3);
+            bool ok = false;
+            const int code = digits.toInt(&ok, 8);
+            if (ok && digits.size() == 3) {
+                out.append(static_cast<char>(code));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return QFile::decodeName(out);
+}
+
+}  // namespace
+
+const FolderScanner::PictureType FolderScanner::kPictureTypes[6] = {
+    {"*.bmp", &TSettings::SearchBMP},  {"*.jp*g", &TSettings::SearchJPG}, {"*.gif", &TSettings::SearchGIF},
+    {"*.png", &TSettings::SearchPNG},  {"*.tif*", &TSettings::SearchTIFF}, {"*.cr2", &TSettings::SearchCR2},
+};
+
+FolderScanner::FolderScanner(Catalogue& catalogue, const TSettings& settings, SearchHost& host)
+    : cat_(catalogue), settings_(settings), host_(host) {
+    SetSkippedFolders(DefaultTrashFolders());
+}
+
+void FolderScanner::SetSkippedFolders(const QStringList& folders) {
+    skipped_.clear();
+    for (const QString& f : folders) {
+        if (f.isEmpty())
+            continue;
+        const QString real = canonicalPath(f);
+        const QString normal = real.isEmpty() ? QDir::cleanPath(f) : real;
+        if (!skipped_.contains(normal))
+            skipped_ << normal;
+    }
+}
+
+QStringList FolderScanner::DefaultTrashFolders() {
+    QStringList result;
+    const QString uid = QString::number(getuid());
+    QFile mounts(QStringLiteral("/proc/self/mounts"));
+    if (mounts.open(QIODevice::ReadOnly)) {
+        // Read whole: files under /proc report size 0, so line reading until the end is the safe way.
+        const QList<QByteArray> lines = mounts.readAll().split('\n');
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() < 2)
+                continue;
+            QString root = unescapeMountField(fields[1]);
+            if (!root.endsWith(kDelimiter))
+                root += kDelimiter;
+            result << root + QStringLiteral(".Trash-") + uid << root + QStringLiteral(".Trash");
+        }
+    }
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    result << dataHome + QStringLiteral("/Trash");
+    result.removeDuplicates();
+    return result;
+}
+
+bool FolderScanner::MaskMatches(const QString& mask, const QString& name) {
+    // Greedy match that backtracks to the last '*', enough for whole-name wildcards.
+    qsizetype m = 0, n = 0, starM = -1, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == u'*') {
+            starM = m++;
+            starN = n;
+            continue;
+        }
+        if (m < mask.size() &&
+            (mask[m] == u'?' || mask[m].toCaseFolded() == name[n].toCaseFolded())) {
+            ++m;
+            ++n;
+            continue;
+        }
+        if (starM < 0)
+            return false;
+        m = starM + 1;
+        n = ++starN;
+    }
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
+    return m == mask.size();
+}
+
+bool FolderScanner::NameLess(const QString& a, const QString& b) {
+    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    if (c != 0)
+        return c < 0;
+    return a < b;
+}
+
+int32_t FolderScanner::DosDateTime(int64_t secondsSinceEpoch) {
+    const time_t t = static_cast<time_t>(secondsSinceEpoch);
+    tm local {};
+    if (!localtime_r(&t, &local))
+        return 0;
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107)
+        return 0;  // the packed date cannot hold it
+    const uint32_t date = uint32_t(year - 1980) << 9 | uint32_t(local.tm_mon + 1) << 5 | uint32_t(local.tm_mday);
+    const uint32_t time = uint32_t(local.tm_hour) << 11 | uint32_t(local.tm_min) << 5 | uint32_t(local.tm_sec / 2);
+    return static_cast<int32_t>(date << 16 | time);
+}
+
+void FolderScanner::ScanFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return;  // an empty entry would otherwise become the file-system root
+    // A close request during the walk defers the catalogue's release until the walk has let go.
+    Catalogue::SearchUse use(cat_);
+    QString path = folder;
+    if (!path.endsWith(kDelimiter))
+        path += kDelimiter;
+    visit(path);
+}
+
+bool FolderScanner::stopRequested() const {
+    return host_.SearchStopped() || cat_.ReleaseRequested();
+}
+
+bool FolderScanner::isSkipped(const QString& canonical) const {
+    for (const QString& s : skipped_) {
+        if (canonical == s || (canonical.startsWith(s) && canonical.size() > s.size() &&
+                               (s.endsWith(kDelimiter) || canonical[s.size()] == kDelimiter)))
+            return true;
+    }
+    return false;
+}
+
+// False when the folder was walked before in this search, through any path: a link loop would otherwise
+// never end, and a picture reached twice would pair with itself.
+bool FolderScanner::markWalked(const QString& canonical, const QString& path) {
+    if (canonical.isEmpty())
+        return true;  // missing or unreadable: its enumerations fail quietly, as on any other folder
+    if (walked_.contains(canonical))
+        return false;
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) == 0) {
+        const std::pair<uint64_t, uint64_t> id(uint64_t(st.st_dev), uint64_t(st.st_ino));
+        if (!walkedIds_.insert(id).second)
+            return false;
+    }
+    walked_.insert(canonical);
+    return true;
+}
+
+void FolderScanner::visit(QString& path) {
+    const QString canonical = canonicalPath(path);
+    if (isSkipped(canonical.isEmpty() ? QDir::cleanPath(path) : canonical))
+        return;
+    if (!markWalked(canonical, path))
+        return;
+
+    host_.ProcessMessages();
+
+    bool folderAdded = false;
+    for (size_t t = 0; t < std::size(kPictureTypes); ++t) {
+        if (!(settings_.*kPictureTypes[t].enabledBy))
+            continue;
+        if (stopRequested())
+            return;
+        scanType(path, t, folderAdded);
+    }
+
+    if (!host_.ScanSubfolders())
+        return;
+    const std::optional<std::vector<Listed>> entries = readFolder(path);
+    if (!entries)
+        return;
+    std::vector<QString> folders;
+    for (const Listed& e : *entries) {
+        if (isFolder(path, e))
+            folders.push_back(e.name);
+    }
+    sortByName(folders);
+    // No stop test here: after a stop each subfolder is still entered and its visit ends at its first type.
+    for (const QString& name : folders) {
+        const qsizetype before = path.size();
+        path += name;
+        path += kDelimiter;
+        visit(path);
+        path.truncate(before);
+    }
+}
+
+// A file that two masks both return is already among this visit's pictures, the only ones whose PathInd is
+// LastPathIndex. The look-back stops at the start of the list.
+bool FolderScanner::alreadyRecordedHere(const QString& name) const {
+    for (int32_t i = cat_.LastPicIndex; i >= 0; --i) {
+        const TPicInfo& p = cat_.Pictures[size_t(i)];
+        if (p.PathInd != cat_.LastPathIndex)
+            return false;
+        if (p.FileName == name)
+            return true;
+    }
+    return false;
+}
+
+void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folderAdded) {
+    const std::optional<std::vector<Listed>> entries = readFolder(path);
+    if (!entries)
+        return;
+    const QString mask = QString::fromLatin1(kPictureTypes[typeIndex].mask);
+    std::vector<QString> names;
+    for (const Listed& e : *entries) {
+        if (MaskMatches(mask, e.name))
+            names.push_back(e.name);
+    }
+    sortByName(names);
+
+    for (const QString& name : names) {
+        const QByteArray native = QFile::encodeName(path + name);
+        const EntryInfo info = examine(native);
+        if (info.kind == EntryKind::Directory)
+            continue;
+        host_.ProcessMessages();
+        if (info.kind != EntryKind::RegularFile || info.st.st_size == 0)
+            continue;
+
+        bool recordIt = true;
+        if (!folderAdded) {
+            cat_.AppendFolderPath(path);
+            folderAdded = true;
+        } else if (typeIndex > 0 && alreadyRecordedHere(name)) {
+            recordIt = false;
+        }
+
+        if (recordIt) {
+            TPicInfo record;
+            record.Time = DosDateTime(int64_t(info.st.st_mtime));
+            record.Size = int64_t(info.st.st_size);
+            record.Attr = kAttrArchive;
+            if (access(native.constData(), W_OK) != 0)
+                record.Attr |= kAttrReadOnly;
+            if (name.startsWith(u'.'))
+                record.Attr |= kAttrHidden;
+            record.FileName = name;
+            record.PathInd = cat_.LastPathIndex;
+            cat_.AppendPicture(std::move(record));
+            if (cat_.LastPicIndex % kProgressEvery == 0)
+                host_.SetFilesCountText(QStringLiteral("Total pictures scanned: 0 / ") +
+                                        QString::number(cat_.LastPicIndex + 1));
+            cat_.ApplyPictureGrowth();
+        }
+        if (stopRequested())
+            return;
+    }
+}
