@@ -2,8 +2,11 @@
 // revealing files, the trash. Windows receive it by reference, so tests can answer it without a screen.
 #pragma once
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -15,6 +18,9 @@ struct FolderChoice {
     bool accepted = false;
     QString path;  // as the chooser gives it, without an added delimiter
 };
+
+// Where a chooser of the given size should open: its top-left corner in screen coordinates.
+using FolderPlacement = std::function<QPoint(const QSize&)>;
 
 struct SaveChoice {
     bool accepted = false;
@@ -37,6 +43,12 @@ public:
     // Modal folder chooser (directories only) opened at startDir, with the given window caption.
     virtual FolderChoice ChooseFolder(QWidget* parent, const QString& caption, const QString& title,
                                       const QString& startDir) = 0;
+    // ChooseFolder with a wish for the chooser's place; where the toolkit cannot place it the wish is ignored.
+    virtual FolderChoice ChooseFolderPlaced(QWidget* parent, const QString& caption, const QString& title,
+                                            const QString& startDir, const FolderPlacement& placement) {
+        (void)placement;
+        return ChooseFolder(parent, caption, title, startDir);
+    }
     // Modal save dialog; filter in Qt form ("CSV files (*.csv);;Any file (*)").
     virtual SaveChoice ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                                       const QString& defaultSuffix) = 0;

@@ -1,0 +1,31 @@
+// The state the main window owns for the whole run and lends to the other windows and the engine by
+// reference: the catalogue, the settings and the process-wide flags.
+#pragma once
+
+#include "engine/Catalogue.h"
+#include "settings/Settings.h"
+
+#include <QLocale>
+#include <QString>
+
+struct AppState {
+    Catalogue catalogue;
+    TSettings settings;
+    // Ends with "/"; fixed at start-up.
+    QString SettingsFolder;
+    // Name of the per-user trash folder at the root of a mounted file system (".Trash-<uid>/"); the folder
+    // scanner derives every trash location it skips on its own, this is kept for the window's reference.
+    QString RecycleFolderName;
+    // True while the folder list shows only its invitation lines.
+    bool PlaceholderShown = true;
+    // Results list sort state; survives new searches.
+    int SortColumn = 0;
+    bool SortDescending = false;
+    // The automatic update check at start-up is still pending (cleared by the update window).
+    bool StartupUpdateCheck = false;
+    // Formats the summary counts ("#,##0").
+    QLocale SystemNumberFormat = QLocale::system();
+    // Set while a sort of the pair list lets pending events run, so that no command changes the list
+    // under it.
+    bool PairListBusy = false;
+};
