@@ -1,0 +1,127 @@
+// Settings folder, and loading and saving the settings record through IniFile.
+#include "settings/SettingsStore.h"
+
+#include "settings/IniFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <array>
+
+namespace {
+
+constexpr char kAppFolderName[] = "Voralin";
+// The profile reading buffer holds 2048 characters with the terminating zero, so longer values are cut.
+constexpr qsizetype kReadBufferChars = 2048;
+
+// One key of the file: exactly one of the two members is set.
+struct SettingKey {
+    const char* name;
+    bool TSettings::*flag;
+    int32_t TSettings::*number;
+};
+
+// In the order the keys are written.
+constexpr std::array<SettingKey, 14> kKeys{{
+    {"SearchJPG", &TSettings::SearchJPG, nullptr},
+    {"SearchBMP", &TSettings::SearchBMP, nullptr},
+    {"SearchGIF", &TSettings::SearchGIF, nullptr},
+    {"SearchPNG", &TSettings::SearchPNG, nullptr},
+    {"SearchTIFF", &TSettings::SearchTIFF, nullptr},
+    {"SearchCR2", &TSettings::SearchCR2, nullptr},
+    {"SearchSimilar", &TSettings::SearchSimilar, nullptr},
+    {"MoveToRecycle", &TSettings::MoveToRecycle, nullptr},
+    {"DeleteWithoutAsking", &TSettings::DeleteWithoutAsking, nullptr},
+    {"SearchOnlyIdentical", &TSettings::SearchOnlyIdentical, nullptr},
+    {"AutoCheckUpdates", &TSettings::AutoCheckUpdates, nullptr},
+    {"ScanSubfolders", &TSettings::ScanSubfolders, nullptr},
+    {"MinPicWidth", nullptr, &TSettings::MinPicWidth},
+    {"MinPicHeight", nullptr, &TSettings::MinPicHeight},
+}};
+
+QString WithTrailingSlash(const QString& folder) {
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString ProgramFolder() {
+    // Without an application object there is no program path to ask for; the working folder stands in.
+    if (!QCoreApplication::instance()) return WithTrailingSlash(QDir::currentPath());
+    return WithTrailingSlash(QCoreApplication::applicationDirPath());
+}
+
+std::optional<int32_t> ReadInteger(const IniFile& ini, const char* key) {
+    const std::optional<QString> text = ini.Value(QString::fromLatin1(kSettingsSection), QString::fromLatin1(key));
+    if (!text) return std::nullopt;
+    return ParseIniInteger(text->left(kReadBufferChars - 1));
+}
+
+[[noreturn]] void ThrowWriteError(const QString& path) {
+    throw SettingsWriteError(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+}
+
+}  // namespace
+
+QString DetermineSettingsFolder(const QString& configRoot, const QString& programFolder) {
+    const QString fallback = WithTrailingSlash(programFolder);
+    if (configRoot.isEmpty() || QDir::isRelativePath(configRoot)) return fallback;
+
+    const QString folder = WithTrailingSlash(configRoot) + QString::fromLatin1(kAppFolderName) + u'/';
+    if (QFileInfo(folder).isDir()) return folder;
+    // A fresh account may not have ~/.config yet; the XDG rules ask us to create it along with our folder.
+    if (!QDir().mkpath(folder)) return fallback;
+    return folder;
+}
+
+QString DetermineSettingsFolder() {
+    return DetermineSettingsFolder(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                                   ProgramFolder());
+}
+
+QString SettingsFilePath(const QString& settingsFolder) {
+    return settingsFolder + QString::fromLatin1(kSettingsFileName);
+}
+
+void LoadSettings(TSettings& settings, const QString& settingsFolder) {
+    const TSettings defaults;
+    settings = defaults;
+    const QString path = SettingsFilePath(settingsFolder);
+    if (!QFileInfo(path).isFile()) return;
+
+    const IniFile ini = IniFile::FromFile(path).value_or(IniFile());
+    for (const SettingKey& key : kKeys) {
+        const std::optional<int32_t> value = ReadInteger(ini, key.name);
+        if (key.flag) settings.*key.flag = value ? *value != 0 : defaults.*key.flag;
+        else settings.*key.number = value.value_or(defaults.*key.number);
+    }
+    if (settings.MinPicWidth < 0) settings.MinPicWidth = 0;
+    if (settings.MinPicHeight < 0) settings.MinPicHeight = 0;
+}
+
+void SaveSettings(const TSettings& settings, const QString& settingsFolder) {
+    const QString path = SettingsFilePath(settingsFolder);
+
+    IniFile ini;
+    if (QFileInfo::exists(path)) {
+        std::optional<IniFile> existing = IniFile::FromFile(path);
+        if (!existing) ThrowWriteError(path);
+        ini = std::move(*existing);
+    }
+
+    const QString section = QString::fromLatin1(kSettingsSection);
+    for (const SettingKey& key : kKeys) {
+        const QString value = key.flag ? QString::number(settings.*key.flag ? 1 : 0)
+                                       : QString::number(settings.*key.number);
+        ini.SetValue(section, QString::fromLatin1(key.name), value);
+    }
+
+    // QSaveFile writes beside the file and renames over it only when everything was written.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) ThrowWriteError(path);
+    const QByteArray bytes = ini.ToBytes();
+    // commit() misses a short write that only shows when the buffer is flushed (a full disk), and would
+    // rename the cut file into place; flushing first catches it. An uncommitted QSaveFile removes its file.
+    if (file.write(bytes) != bytes.size() || !file.flush()) ThrowWriteError(path);
+    if (!file.commit()) ThrowWriteError(path);
+}
