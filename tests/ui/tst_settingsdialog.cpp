@@ -1,0 +1,388 @@
+// The settings dialog: filling from the settings, the size edits' key filter, OK's order of storing and its
+// integer errors, Cancel and the close box.
+#include "ui/FakePlatformServices.h"
+#include "ui/SettingsUnit.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct CheckBinding {
+    const char* name;
+    const char* caption;
+    bool TSettings::*field;
+};
+
+// Every check box, its caption (leading blanks included) and the setting it edits.
+const CheckBinding kChecks[] = {
+    {"BMPCheckBox", " BMP", &TSettings::SearchBMP},
+    {"JPGCheckBox", " JPG", &TSettings::SearchJPG},
+    {"GIFCheckBox", " GIF", &TSettings::SearchGIF},
+    {"PNGCheckBox", " PNG", &TSettings::SearchPNG},
+    {"TIFFCheckBox", " TIFF", &TSettings::SearchTIFF},
+    {"CR2CheckBox", "Canon CR2", &TSettings::SearchCR2},
+    {"RecycleCheckBox", " Move Files to Recycle Bin", &TSettings::MoveToRecycle},
+    {"SilentDeleteCheckBox", " Delete Files without Confirmation", &TSettings::DeleteWithoutAsking},
+    {"OnlyIdenticalCheckBox", " Search Only 100% Identical Pictures", &TSettings::SearchOnlyIdentical},
+    {"CheckUpdatesCheckBox", " Automatically Check for Updates", &TSettings::AutoCheckUpdates},
+};
+
+// A record in which every field differs from its default, so filling from defaults would show.
+TSettings UnusualSettings() {
+    TSettings s;
+    s.SearchJPG = false;
+    s.SearchBMP = false;
+    s.SearchGIF = false;
+    s.SearchPNG = false;
+    s.SearchTIFF = true;
+    s.SearchCR2 = true;
+    s.MoveToRecycle = false;
+    s.DeleteWithoutAsking = true;
+    s.SearchOnlyIdentical = true;
+    s.AutoCheckUpdates = true;
+    s.MinPicWidth = 640;
+    s.MinPicHeight = 0;
+    return s;
+}
+
+bool SameSettings(const TSettings& a, const TSettings& b) {
+    for (const CheckBinding& c : kChecks) {
+        if (a.*c.field != b.*c.field)
+            return false;
+    }
+    return a.MinPicWidth == b.MinPicWidth && a.MinPicHeight == b.MinPicHeight && a.SearchSimilar == b.SearchSimilar &&
+           a.ScanSubfolders == b.ScanSubfolders;
+}
+
+QCheckBox* Check(TSettingsForm& form, const char* name) {
+    return form.findChild<QCheckBox*>(QLatin1String(name));
+}
+
+// Flips every check box, so a test can see which ones were stored.
+void FlipAllChecks(TSettingsForm& form) {
+    for (const CheckBinding& c : kChecks)
+        Check(form, c.name)->toggle();
+}
+
+}  // namespace
+
+class TestSettingsDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void showFillsControlsFromSettings();
+    void layoutAndTabOrder();
+    void keyFilterLetsOnlyDigitsAndBackspaceThrough_data();
+    void keyFilterLetsOnlyDigitsAndBackspaceThrough();
+    void keyboardPasteIsDroppedButContextMenuPasteIsNot();
+    void enterAndEscapeDoNotPressTheButtons();
+    void okStoresEverything_data();
+    void okStoresEverything();
+    void emptyWidthReportsErrorAndKeepsCheckBoxesStored();
+    void failingHeightKeepsUnclampedWidthStored();
+    void numberBeyondRangeIsAnError();
+    void cancelAndCloseBoxDiscardChanges();
+    void okWritesNoFile();
+
+private:
+    QTemporaryDir configHome_;
+};
+
+void TestSettingsDialog::initTestCase() {
+    QVERIFY(configHome_.isValid());
+    qputenv("XDG_CONFIG_HOME", configHome_.path().toLocal8Bit());
+}
+
+void TestSettingsDialog::showFillsControlsFromSettings() {
+    TSettings settings = UnusualSettings();
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    QCOMPARE(form.GroupBox1->title(), QStringLiteral("File Types to Scan"));
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
+    QCOMPARE(form.GroupBox1->title(), QStringLiteral("Scan the following types"));
+    QCOMPARE(form.GroupBox2->title(), QStringLiteral("Delete Options"));
+    QCOMPARE(form.GroupBox3->title(), QStringLiteral("Search Options"));
+    QCOMPARE(form.GroupBox4->title(), QStringLiteral("Application"));
+    for (const CheckBinding& c : kChecks) {
+        QCheckBox* box = Check(form, c.name);
+        QVERIFY2(box, c.name);
+        QCOMPARE(box->text(), QString::fromLatin1(c.caption));
+        QVERIFY2(box->isChecked() == settings.*c.field, c.name);
+    }
+    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("640"));
+    QCOMPARE(form.MinHeightEdit->text(), QStringLiteral("0"));
+    QCOMPARE(form.Label1->text(), QStringLiteral("Minimum Picture Width"));
+    QCOMPARE(form.Label2->text(), QStringLiteral("Minimum Picture Height"));
+    QCOMPARE(form.Label3->text(), QStringLiteral("pixels"));
+    QCOMPARE(form.Label4->text(), QStringLiteral("pixels"));
+    QCOMPARE(form.OKButton->text(), QStringLiteral("OK"));
+    QCOMPARE(form.CancelButton->text(), QStringLiteral("Cancel"));
+    QVERIFY(SameSettings(settings, UnusualSettings()));  // showing changes nothing
+}
+
+void TestSettingsDialog::layoutAndTabOrder() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    const double scale = form.logicalDpiX() / 120.0;
+    QCOMPARE(form.size(), QSize(qRound(548 * scale), qRound(425 * scale)));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.OKButton->geometry(), QRect(qRound(120 * scale), qRound(364 * scale), qRound(148 * scale),
+                                              qRound(43 * scale)));
+    // Whatever font stands in for Tahoma, no caption is cut off and no label runs into its edit.
+    for (const CheckBinding& c : kChecks) {
+        const QCheckBox* box = Check(form, c.name);
+        QVERIFY2(box->sizeHint().width() <= box->width(), c.name);
+    }
+    QVERIFY(form.Label1->geometry().right() < form.MinWidthEdit->x());
+    QVERIFY(form.Label2->geometry().right() < form.MinHeightEdit->x());
+    QCOMPARE(form.MinHeightEdit->parentWidget(), form.GroupBox3);
+    QCOMPARE(form.CR2CheckBox->parentWidget(), form.GroupBox1);
+
+    // The file types, then OK and Cancel, then the delete, search and application groups.
+    const QList<QWidget*> expected = {form.BMPCheckBox,     form.JPGCheckBox,          form.GIFCheckBox,
+                                      form.PNGCheckBox,     form.TIFFCheckBox,         form.CR2CheckBox,
+                                      form.OKButton,        form.CancelButton,         form.RecycleCheckBox,
+                                      form.SilentDeleteCheckBox, form.OnlyIdenticalCheckBox,
+                                      form.MinWidthEdit,    form.MinHeightEdit,        form.CheckUpdatesCheckBox};
+    QWidget* w = expected.front();
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus))
+            w = w->nextInFocusChain();
+        QCOMPARE(w->objectName(), expected[i]->objectName());
+    }
+}
+
+void TestSettingsDialog::keyFilterLetsOnlyDigitsAndBackspaceThrough_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("letters") << QStringLiteral("abcXYZ") << QStringLiteral("12");
+    QTest::newRow("minus") << QStringLiteral("-") << QStringLiteral("12");
+    QTest::newRow("plus and dollar") << QStringLiteral("+$") << QStringLiteral("12");
+    QTest::newRow("space") << QStringLiteral(" ") << QStringLiteral("12");
+    QTest::newRow("punctuation") << QStringLiteral(".,x") << QStringLiteral("12");
+    QTest::newRow("digits") << QStringLiteral("0789") << QStringLiteral("120789");
+    QTest::newRow("mixed") << QStringLiteral("3a-4 5") << QStringLiteral("12345");
+}
+
+void TestSettingsDialog::keyFilterLetsOnlyDigitsAndBackspaceThrough() {
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    for (QLineEdit* edit : {form.MinWidthEdit, form.MinHeightEdit}) {
+        edit->setText(QStringLiteral("12"));
+        edit->setFocus();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), expected);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), expected.chopped(1));
+        // Keys that type nothing still move the cursor and delete.
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QCOMPARE(edit->text(), expected.chopped(1).mid(1));
+    }
+}
+
+void TestSettingsDialog::keyboardPasteIsDroppedButContextMenuPasteIsNot() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    form.MinWidthEdit->setText(QStringLiteral("7"));
+    form.MinWidthEdit->setFocus();
+    form.MinWidthEdit->end(false);
+    QGuiApplication::clipboard()->setText(QStringLiteral("-20"));
+    QTest::keyClick(form.MinWidthEdit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7"));
+    QTest::keyClick(form.MinWidthEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form.MinWidthEdit, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7"));
+    // The context menu's Paste acts on the edit directly and is not filtered.
+    form.MinWidthEdit->paste();
+    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7-20"));
+}
+
+void TestSettingsDialog::enterAndEscapeDoNotPressTheButtons() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    QVERIFY(!form.OKButton->isDefault());
+    QVERIFY(!form.OKButton->autoDefault());
+    QVERIFY(!form.CancelButton->isDefault());
+    QVERIFY(!form.CancelButton->autoDefault());
+    form.show();
+    form.JPGCheckBox->toggle();
+    for (QWidget* target : {static_cast<QWidget*>(form.OKButton), static_cast<QWidget*>(form.CancelButton),
+                            static_cast<QWidget*>(form.JPGCheckBox), static_cast<QWidget*>(form.MinWidthEdit)}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY2(form.isVisible(), qPrintable(target->objectName()));
+    }
+    QCOMPARE(settings.SearchJPG, true);
+    QVERIFY(services.messages.isEmpty());
+}
+
+void TestSettingsDialog::okStoresEverything_data() {
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<int>("expectedWidth");
+    QTest::addColumn<int>("expectedHeight");
+    QTest::newRow("plain") << QStringLiteral("320") << QStringLiteral("240") << 320 << 240;
+    QTest::newRow("zeros") << QStringLiteral("0") << QStringLiteral("0") << 0 << 0;
+    QTest::newRow("pasted -20 becomes 0") << QStringLiteral("-20") << QStringLiteral("-1") << 0 << 0;
+    QTest::newRow("hexadecimal as in the file") << QStringLiteral("0x20") << QStringLiteral("$10") << 32 << 16;
+    QTest::newRow("largest") << QStringLiteral("2147483647") << QStringLiteral("+5") << 2147483647 << 5;
+    QTest::newRow("smallest clamps") << QStringLiteral("-2147483648") << QStringLiteral("007") << 0 << 7;
+}
+
+void TestSettingsDialog::okStoresEverything() {
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(int, expectedWidth);
+    QFETCH(int, expectedHeight);
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    FlipAllChecks(form);
+    form.MinWidthEdit->setText(width);  // as pasted: setText bypasses the key filter
+    form.MinHeightEdit->setText(height);
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QVERIFY(services.messages.isEmpty());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    const TSettings defaults;
+    for (const CheckBinding& c : kChecks)
+        QVERIFY2(settings.*c.field == !(defaults.*c.field), c.name);
+    QCOMPARE(settings.MinPicWidth, expectedWidth);
+    QCOMPARE(settings.MinPicHeight, expectedHeight);
+    QCOMPARE(settings.SearchSimilar, defaults.SearchSimilar);
+    QCOMPARE(settings.ScanSubfolders, defaults.ScanSubfolders);
+}
+
+void TestSettingsDialog::emptyWidthReportsErrorAndKeepsCheckBoxesStored() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    FlipAllChecks(form);
+    form.MinWidthEdit->clear();
+    form.MinHeightEdit->setText(QStringLiteral("50"));
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+
+    QCOMPARE(services.messages.size(), 1);
+    const ShownMessage& m = services.messages.front();
+    QCOMPARE(m.kind, MessageKind::Error);
+    QCOMPARE(m.caption, QStringLiteral("Voralin"));
+    QCOMPARE(m.buttons, MessageButtons::Ok);
+    QCOMPARE(m.text, QStringLiteral("''") + QStringLiteral("''") + QStringLiteral(" is not a valid integer value."));
+    QVERIFY(form.isVisible());
+    const TSettings defaults;
+    for (const CheckBinding& c : kChecks)
+        QVERIFY2(settings.*c.field == !(defaults.*c.field), c.name);
+    QCOMPARE(settings.MinPicWidth, 100);
+    QCOMPARE(settings.MinPicHeight, 100);  // OK stopped before the height
+
+    // A later Cancel does not undo what was stored.
+    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    for (const CheckBinding& c : kChecks)
+        QVERIFY2(settings.*c.field == !(defaults.*c.field), c.name);
+}
+
+void TestSettingsDialog::failingHeightKeepsUnclampedWidthStored() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    form.MinWidthEdit->setText(QStringLiteral("-5"));
+    form.MinHeightEdit->setText(QStringLiteral("12ab"));
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QCOMPARE(services.lastText(), QStringLiteral("''12ab'' is not a valid integer value."));
+    QVERIFY(form.isVisible());
+    QCOMPARE(settings.MinPicWidth, -5);
+    QCOMPARE(settings.MinPicHeight, 100);
+
+    // Corrected, OK completes and clamps.
+    form.MinHeightEdit->setText(QStringLiteral("12"));
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(settings.MinPicWidth, 0);
+    QCOMPARE(settings.MinPicHeight, 12);
+    QCOMPARE(services.messages.size(), 1);
+}
+
+void TestSettingsDialog::numberBeyondRangeIsAnError() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    form.MinWidthEdit->setText(QStringLiteral("2147483648"));
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QCOMPARE(services.lastText(), QStringLiteral("''2147483648'' is not a valid integer value."));
+    QVERIFY(form.isVisible());
+    QCOMPARE(settings.MinPicWidth, 100);
+}
+
+void TestSettingsDialog::cancelAndCloseBoxDiscardChanges() {
+    TSettings settings = UnusualSettings();
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+
+    // Cancel, run as the main window runs it: modally.
+    QTimer::singleShot(0, &form, [&form] {
+        FlipAllChecks(form);
+        form.MinWidthEdit->setText(QStringLiteral("1"));
+        form.MinHeightEdit->setText(QStringLiteral("2"));
+        QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Rejected));
+    QVERIFY(SameSettings(settings, UnusualSettings()));
+
+    // Reopening shows the stored values, not the cancelled ones.
+    form.show();
+    for (const CheckBinding& c : kChecks)
+        QVERIFY2(Check(form, c.name)->isChecked() == settings.*c.field, c.name);
+    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("640"));
+    QCOMPARE(form.MinHeightEdit->text(), QStringLiteral("0"));
+
+    // The title bar's close box.
+    FlipAllChecks(form);
+    form.MinWidthEdit->setText(QStringLiteral("3"));
+    QVERIFY(form.close());
+    QVERIFY(!form.isVisible());
+    QVERIFY(SameSettings(settings, UnusualSettings()));
+    QVERIFY(services.messages.isEmpty());
+}
+
+void TestSettingsDialog::okWritesNoFile() {
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    form.SilentDeleteCheckBox->toggle();
+    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QCOMPARE(settings.DeleteWithoutAsking, true);
+    const QDir config(configHome_.path());
+    QVERIFY(config.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+QTEST_MAIN(TestSettingsDialog)
+#include "tst_settingsdialog.moc"

@@ -1,0 +1,260 @@
+#include "ui/SettingsUnit.h"
+
+#include "settings/IniFile.h"
+#include "ui/ErrorReport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+// The layout is drawn at 120 pixels per inch and scaled to the screen's resolution.
+constexpr double kDesignDpi = 120.0;
+
+constexpr int kClientWidth = 548;
+constexpr int kClientHeight = 425;
+constexpr int kFontHeight = 14;
+constexpr int kSilentDeleteFontHeight = 15;  // this one caption is drawn a little larger in the layout
+
+// Backspace as a typed character; it must pass so the user can correct a number.
+constexpr char16_t kBackspace = 8;
+
+// The size conversion: the settings file's integer rules, but where the file would fall back to a default
+// the dialog reports an error instead (the empty text included).
+int32_t ConvertEditText(const QString& text) {
+    const std::optional<int32_t> value = ParseIniInteger(text);
+    if (!value)
+        throw std::runtime_error(QStringLiteral("''%1'' is not a valid integer value").arg(text).toStdString());
+    return *value;
+}
+
+bool IsCtrlCharacterChord(const QKeyEvent& event) {
+    // On the original platform Ctrl with a letter types a control character (Ctrl+V is character 22),
+    // which the edit acts on; dropping those characters therefore also drops keyboard paste and cut.
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    if (!(mods & Qt::ControlModifier) || (mods & Qt::AltModifier))
+        return false;
+    return event.key() >= Qt::Key_A && event.key() <= Qt::Key_Z;
+}
+
+}  // namespace
+
+bool NumberEditKeyPasses(const QKeyEvent& event) {
+    if (event.key() == Qt::Key_Backspace)
+        return true;
+    if (event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab)
+        return true;  // focus navigation, handled before any character is typed
+    if (IsCtrlCharacterChord(event))
+        return false;
+    const QString text = event.text();
+    if (text.isEmpty())
+        return true;  // types nothing: cursor movement, Delete and the like
+    if (text.size() == 1 && text.front() == kBackspace)
+        return true;
+    if (event.key() == Qt::Key_Delete)
+        return true;  // some platforms attach DEL (127) as text, but it edits, it does not type
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    return text.size() == 1 && text.front() >= u'0' && text.front() <= u'9';
+}
+
+TSettingsForm::TSettingsForm(TSettings& settings, PlatformServices& services, QWidget* parent)
+    : QDialog(parent), settings_(settings), services_(services) {
+    SetupControls();
+}
+
+void TSettingsForm::SetupControls() {
+    setObjectName(QStringLiteral("SettingsForm"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    const double scale = logicalDpiX() / kDesignDpi;
+    const auto s = [scale](int units) { return qRound(units * scale); };
+
+    QFont font = QWidget::font();
+    // Liberation Sans and Arial come closest to Tahoma's widths where it is missing.
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      font.family()});
+    font.setPixelSize(s(kFontHeight));
+    setFont(font);
+    setFixedSize(s(kClientWidth), s(kClientHeight));
+
+    const auto group = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
+        auto* box = new QGroupBox(caption, this);
+        box->setObjectName(QLatin1String(name));
+        box->setGeometry(s(left), s(top), s(width), s(height));
+        return box;
+    };
+    const auto check = [&](QGroupBox* box, const char* name, const QString& caption, int left, int top, int width,
+                           int height) {
+        auto* cb = new QCheckBox(caption, box);
+        cb->setObjectName(QLatin1String(name));
+        cb->setGeometry(s(left), s(top), s(width), s(height));
+        return cb;
+    };
+    const auto label = [&](QGroupBox* box, const char* name, const QString& caption, int left, int top) {
+        auto* l = new QLabel(caption, box);
+        l->setObjectName(QLatin1String(name));
+        l->move(s(left), s(top));
+        l->adjustSize();
+        return l;
+    };
+    const auto edit = [&](QGroupBox* box, const char* name, int left, int top, int width, int height) {
+        auto* e = new QLineEdit(QStringLiteral("100"), box);
+        e->setObjectName(QLatin1String(name));
+        e->setGeometry(s(left), s(top), s(width), s(height));
+        e->installEventFilter(this);
+        return e;
+    };
+    const auto button = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(s(left), s(top), s(width), s(height));
+        // Enter must not press either button: a dialog makes its push buttons auto-default otherwise.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+
+    GroupBox1 = group("GroupBox1", QStringLiteral("File Types to Scan"), 10, 10, 190, 258);
+    BMPCheckBox = check(GroupBox1, "BMPCheckBox", QStringLiteral(" BMP"), 31, 31, 75, 23);
+    JPGCheckBox = check(GroupBox1, "JPGCheckBox", QStringLiteral(" JPG"), 31, 61, 75, 23);
+    GIFCheckBox = check(GroupBox1, "GIFCheckBox", QStringLiteral(" GIF"), 31, 92, 75, 22);
+    PNGCheckBox = check(GroupBox1, "PNGCheckBox", QStringLiteral(" PNG"), 31, 122, 75, 22);
+    TIFFCheckBox = check(GroupBox1, "TIFFCheckBox", QStringLiteral(" TIFF"), 31, 152, 75, 22);
+    CR2CheckBox = check(GroupBox1, "CR2CheckBox", QStringLiteral("Canon CR2"), 31, 182, 122, 22);
+
+    GroupBox2 = group("GroupBox2", QStringLiteral("Delete Options"), 208, 10, 328, 106);
+    RecycleCheckBox = check(GroupBox2, "RecycleCheckBox", QStringLiteral(" Move Files to Recycle Bin"), 24, 30, 242, 23);
+    SilentDeleteCheckBox = check(GroupBox2, "SilentDeleteCheckBox", QStringLiteral(" Delete Files without Confirmation"),
+                                 24, 61, 263, 23);
+    QFont larger = font;
+    larger.setPixelSize(s(kSilentDeleteFontHeight));
+    SilentDeleteCheckBox->setFont(larger);
+
+    GroupBox3 = group("GroupBox3", QStringLiteral("Search Options"), 208, 118, 328, 150);
+    OnlyIdenticalCheckBox = check(GroupBox3, "OnlyIdenticalCheckBox", QStringLiteral(" Search Only 100% Identical Pictures"),
+                                  24, 31, 274, 23);
+    Label1 = label(GroupBox3, "Label1", QStringLiteral("Minimum Picture Width"), 24, 70);
+    MinWidthEdit = edit(GroupBox3, "MinWidthEdit", 178, 67, 65, 25);
+    Label3 = label(GroupBox3, "Label3", QStringLiteral("pixels"), 249, 70);
+    Label2 = label(GroupBox3, "Label2", QStringLiteral("Minimum Picture Height"), 24, 101);
+    MinHeightEdit = edit(GroupBox3, "MinHeightEdit", 178, 98, 65, 25);
+    Label4 = label(GroupBox3, "Label4", QStringLiteral("pixels"), 249, 101);
+
+    GroupBox4 = group("GroupBox4", QStringLiteral("Application"), 9, 271, 527, 74);
+    CheckUpdatesCheckBox = check(GroupBox4, "CheckUpdatesCheckBox", QStringLiteral(" Automatically Check for Updates"),
+                                 151, 31, 264, 23);
+
+    OKButton = button("OKButton", QStringLiteral("OK"), 120, 364, 148, 43);
+    CancelButton = button("CancelButton", QStringLiteral("Cancel"), 276, 364, 148, 43);
+
+    // Tab order by groups: the file types, then the two buttons, then the other three groups.
+    const QList<QWidget*> chain = {BMPCheckBox,     JPGCheckBox,          GIFCheckBox,  PNGCheckBox,
+                                   TIFFCheckBox,    CR2CheckBox,          OKButton,     CancelButton,
+                                   RecycleCheckBox, SilentDeleteCheckBox, OnlyIdenticalCheckBox,
+                                   MinWidthEdit,    MinHeightEdit,        CheckUpdatesCheckBox};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+
+    FitFontToCaptions();
+
+    connect(OKButton, &QPushButton::clicked, this, &TSettingsForm::OKButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TSettingsForm::CancelButtonClick);
+}
+
+void TSettingsForm::FitFontToCaptions() {
+    // The places were drawn for Tahoma; a wider substitute font would cut captions off or run the size
+    // labels into their edits, so the whole dialog's font shrinks just enough for every caption to fit.
+    const auto ratio = [](const QWidget* w, int available) {
+        return static_cast<double>(available) / std::max(1, w->sizeHint().width());
+    };
+    double factor = 1.0;
+    for (const QCheckBox* cb : findChildren<QCheckBox*>())
+        factor = std::min(factor, ratio(cb, cb->width()));
+    for (const QLabel* l : {Label1, Label2})
+        factor = std::min(factor, ratio(l, MinWidthEdit->x() - l->x() - 2));
+    if (factor >= 1.0)
+        return;
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(SilentDeleteCheckBox)}) {
+        QFont f = w->font();
+        f.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * factor)));
+        w->setFont(f);
+    }
+    for (QLabel* l : {Label1, Label2, Label3, Label4})
+        l->adjustSize();
+}
+
+void TSettingsForm::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        FormShow();
+    QDialog::showEvent(event);
+}
+
+void TSettingsForm::FormShow() {
+    GroupBox1->setTitle(QStringLiteral("Scan the following types"));
+    JPGCheckBox->setChecked(settings_.SearchJPG);
+    BMPCheckBox->setChecked(settings_.SearchBMP);
+    GIFCheckBox->setChecked(settings_.SearchGIF);
+    PNGCheckBox->setChecked(settings_.SearchPNG);
+    TIFFCheckBox->setChecked(settings_.SearchTIFF);
+    CR2CheckBox->setChecked(settings_.SearchCR2);
+    RecycleCheckBox->setChecked(settings_.MoveToRecycle);
+    SilentDeleteCheckBox->setChecked(settings_.DeleteWithoutAsking);
+    OnlyIdenticalCheckBox->setChecked(settings_.SearchOnlyIdentical);
+    CheckUpdatesCheckBox->setChecked(settings_.AutoCheckUpdates);
+    MinWidthEdit->setText(QString::number(settings_.MinPicWidth));
+    MinHeightEdit->setText(QString::number(settings_.MinPicHeight));
+}
+
+void TSettingsForm::StoreControls() {
+    settings_.SearchJPG = JPGCheckBox->isChecked();
+    settings_.SearchBMP = BMPCheckBox->isChecked();
+    settings_.SearchGIF = GIFCheckBox->isChecked();
+    settings_.SearchPNG = PNGCheckBox->isChecked();
+    settings_.SearchTIFF = TIFFCheckBox->isChecked();
+    settings_.SearchCR2 = CR2CheckBox->isChecked();
+    settings_.MoveToRecycle = RecycleCheckBox->isChecked();
+    settings_.DeleteWithoutAsking = SilentDeleteCheckBox->isChecked();
+    settings_.SearchOnlyIdentical = OnlyIdenticalCheckBox->isChecked();
+    settings_.AutoCheckUpdates = CheckUpdatesCheckBox->isChecked();
+    // Each size is stored as soon as it converts: a failing height leaves the new width in effect.
+    settings_.MinPicWidth = ConvertEditText(MinWidthEdit->text());
+    settings_.MinPicHeight = ConvertEditText(MinHeightEdit->text());
+    if (settings_.MinPicWidth < 0)
+        settings_.MinPicWidth = 0;
+    if (settings_.MinPicHeight < 0)
+        settings_.MinPicHeight = 0;
+}
+
+void TSettingsForm::OKButtonClick() {
+    RunGuarded(services_, this, [this] {
+        StoreControls();
+        accept();
+    });
+}
+
+void TSettingsForm::CancelButtonClick() { reject(); }
+
+void TSettingsForm::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the cancel button, so Escape must not close the dialog as a dialog otherwise would.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == MinWidthEdit || watched == MinHeightEdit)) {
+        if (!NumberEditKeyPasses(*static_cast<QKeyEvent*>(event)))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
