@@ -1,6 +1,7 @@
 // Our own pixel holder for the work bitmap and previews: 24-bit BGR rows or 8-bit grey rows, row 0 at the top.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -20,7 +20,20 @@ struct LoadResult {
     int32_t Height = 0;    // full-size height from the JPEG header
     int32_t Width = 0;     // full-size width
     int ScaleDenom = 1;    // 1, 4 or 8: the decoding scale used before the stretch
+    int DecodedWidth = 0;  // the size decoded at that scale, before the stretch to 128 x 128
+    int DecodedHeight = 0;
 };
+
+// The decoding scale for a picture of the given full size: 8 when both sides exceed max(minimum, 1000),
+// else 4 when both exceed max(minimum, 500), else 1. All comparisons strict.
+int ChooseWorkScale(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight);
+
+// The source row (or column) that target row `target` of the 128-pixel work side takes from a source side
+// of `sourceSize` pixels: nearest neighbour, sampling at the centre of the target pixel.
+constexpr int StretchSource(int target, int sourceSize)
+{
+    return static_cast<int>((int64_t{2} * target + 1) * sourceSize / (2 * kWorkSize));
+}
 
 // Decodes the file, stretches it onto `work` (which ends as 128 x 128 Bgr24) and returns the full size.
 // minPicWidth/minPicHeight take part in the choice of the decoding scale. Throws PictureError.

@@ -1,0 +1,189 @@
+// Decoder choice by extension, the JPEG conversion every picture goes through, scaled decoding and the
+// nearest-neighbour stretch onto the work bitmap. No shared state: safe to call from several threads.
+#include "picture/PictureLoader.h"
+
+#include "picture/DecodeLimits.h"
+#include "picture/JpegCodec.h"
+#include "picture/RawDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
+#include <new>
+#include <array>
+#include <optional>
+
+namespace {
+
+enum class DecoderKind : uint8_t { Jpeg, Qt, Raw };
+
+struct DecoderChoice {
+    DecoderKind Kind = DecoderKind::Jpeg;
+    const char* QtFormat = nullptr;  // for DecoderKind::Qt: the format forced on the reader
+};
+
+// The extension runs from the last dot of the file name, dot included, compared in upper case.
+std::optional<DecoderChoice> ChooseDecoder(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return std::nullopt;
+    const QString ext = name.mid(dot).toUpper();
+    if (ext == QLatin1String(".JPG") || ext == QLatin1String(".JPEG"))
+        return DecoderChoice{DecoderKind::Jpeg, nullptr};
+    if (ext == QLatin1String(".BMP"))
+        return DecoderChoice{DecoderKind::Qt, "bmp"};
+    if (ext == QLatin1String(".GIF"))
+        return DecoderChoice{DecoderKind::Qt, "gif"};
+    if (ext == QLatin1String(".PNG"))
+        return DecoderChoice{DecoderKind::Qt, "png"};
+    if (ext == QLatin1String(".TIF") || ext == QLatin1String(".TIFF"))
+        return DecoderChoice{DecoderKind::Qt, "tiff"};
+    if (ext == QLatin1String(".CR2"))
+        return DecoderChoice{DecoderKind::Raw, nullptr};
+    return std::nullopt;
+}
+
+std::vector<uint8_t> ReadJpegFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PictureError("cannot open the file");
+    const qint64 size = file.size();
+    if (!FitsDecodeLimit(size))
+        throw PictureError("file too large to decode");
+    std::vector<uint8_t> data(static_cast<size_t>(size));
+    if (size > 0 && file.read(reinterpret_cast<char*>(data.data()), size) != size)
+        throw PictureError("cannot read the file");
+    return data;
+}
+
+// The first frame through Qt's decoder for the format the extension names (content of another format
+// fails), flattened over black, then compressed to JPEG.
+std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
+{
+    QImageReader reader(path, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes >> 20));
+    const QSize declared = reader.size();
+    if (declared.isValid() && !FitsDecodeLimit(int64_t{declared.width()} * declared.height() * 4))
+        throw PictureError("picture too large to decode");
+
+    QImage image;
+    if (!reader.read(&image))
+        throw PictureError("cannot decode: " + reader.errorString().toStdString());
+    // Premultiplying composes partly transparent pixels over black; its colour bytes are used as they are.
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        throw PictureError("out of memory converting the picture");
+    return EncodeJpeg(image.constBits(), image.width(), image.height(), image.bytesPerLine(), PixelLayout::Argb32);
+}
+
+// Steps shared with the comparison pane's previews: decoder choice and JPEG conversion.
+std::vector<uint8_t> LoadAsJpeg(const QString& path)
+{
+    const std::optional<DecoderChoice> choice = ChooseDecoder(path);
+    if (!choice)
+        throw PictureError("unknown picture type");
+    switch (choice->Kind) {
+    case DecoderKind::Jpeg: return ReadJpegFile(path);
+    case DecoderKind::Qt: return QtImageToJpeg(path, choice->QtFormat);
+    case DecoderKind::Raw: return RawToJpeg(path);
+    }
+    throw PictureError("unknown picture type");
+}
+
+}  // namespace
+
+int ChooseWorkScale(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight)
+{
+    if (height > std::max(minPicHeight, 1000) && width > std::max(minPicWidth, 1000))
+        return 8;
+    if (height > std::max(minPicHeight, 500) && width > std::max(minPicWidth, 500))
+        return 4;
+    return 1;
+}
+
+namespace {
+
+LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
+{
+    const std::vector<uint8_t> jpeg = LoadAsJpeg(path);
+    JpegDecoder decoder(jpeg.data(), jpeg.size());
+    const JpegHeader header = decoder.ReadHeader();
+
+    LoadResult result;
+    result.Height = header.Height;
+    result.Width = header.Width;
+    result.ScaleDenom = ChooseWorkScale(header.Height, header.Width, minPicWidth, minPicHeight);
+    decoder.Start(result.ScaleDenom);
+    result.DecodedWidth = decoder.OutputWidth();
+    result.DecodedHeight = decoder.OutputHeight();
+
+    // Only one decoded row is held at a time: the stretch takes whole rows, so each source row is copied
+    // into every target row that samples it, and decoding stops after the last one needed.
+    std::array<int, kWorkSize> sourceColumn{};
+    for (int x = 0; x < kWorkSize; ++x)
+        sourceColumn[x] = StretchSource(x, result.DecodedWidth);
+    std::vector<uint8_t> row(static_cast<size_t>(result.DecodedWidth) * 3);
+
+    work.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
+    int target = 0;
+    for (int sourceRow = 0; sourceRow < result.DecodedHeight && target < kWorkSize; ++sourceRow) {
+        decoder.ReadBgrRow(row.data());
+        for (; target < kWorkSize && StretchSource(target, result.DecodedHeight) == sourceRow; ++target) {
+            uint8_t* out = work.Row(target);
+            for (int x = 0; x < kWorkSize; ++x) {
+                const uint8_t* in = row.data() + 3 * sourceColumn[x];
+                out[3 * x] = in[0];
+                out[3 * x + 1] = in[1];
+                out[3 * x + 2] = in[2];
+            }
+        }
+    }
+    return result;
+}
+
+TBitmap DecodePreview(const QString& path, int scaleDenom)
+{
+    const std::vector<uint8_t> jpeg = LoadAsJpeg(path);
+    JpegDecoder decoder(jpeg.data(), jpeg.size());
+    decoder.ReadHeader();
+    decoder.Start(scaleDenom);
+    const int width = decoder.OutputWidth();
+    const int height = decoder.OutputHeight();
+    if (!FitsDecodeLimit(int64_t{width} * height * 3))
+        throw PictureError("picture too large to decode");
+
+    TBitmap preview;
+    preview.Reset(width, height, PixelFormat::Bgr24);
+    for (int y = 0; y < height; ++y)
+        decoder.ReadBgrRow(preview.Row(y));
+    return preview;
+}
+
+}  // namespace
+
+// Lack of memory is one more reason a picture cannot be decoded, and is reported the same way.
+LoadResult LoadWorkPicture(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
+{
+    try {
+        return DecodeOntoWorkBitmap(path, work, minPicWidth, minPicHeight);
+    } catch (const std::bad_alloc&) {
+        throw PictureError("out of memory");
+    }
+}
+
+TBitmap LoadPreviewPicture(const QString& path, int scaleDenom)
+{
+    try {
+        return DecodePreview(path, scaleDenom);
+    } catch (const std::bad_alloc&) {
+        throw PictureError("out of memory");
+    }
+}
