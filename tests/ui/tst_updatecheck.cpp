@@ -152,6 +152,9 @@ void TestUpdateCheck::manualCheck_data() {
         << ok(QByteArray(4096, 'a')) << QStringLiteral("A new version of Voralin %1 is available!").arg(QString(4096, u'a'))
         << true << int(TUpdateForm::kReplied);
     QTest::newRow("body over 4 KiB") << ok(QByteArray(4097, 'a')) << kFailed << false << int(TUpdateForm::kFailed);
+    QTest::newRow("body over 4 KiB without a declared length")
+        << ("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + QByteArray(64 * 1024, 'a')) << kFailed << false
+        << int(TUpdateForm::kFailed);
     QTest::newRow("not found") << HttpResponse("404 Not Found", "1.2.1") << kFailed << false
                                << int(TUpdateForm::kFailed);
     QTest::newRow("server error") << HttpResponse("500 Internal Server Error", "1.2.1") << kFailed << false
