@@ -29,6 +29,12 @@ public:
     virtual void SelectFirstRowAndShow() = 0;                 // select row 0 and refresh the comparison pane
 };
 
+// True when entry i of the folder list is not walked: some different entry is a prefix of it (so it lies
+// inside a folder walked anyway), or an equal entry stands earlier. Letters a-z are compared without case,
+// nothing else is folded. A plain "occurs anywhere inside" test would wrongly skip /b/a/ because /a/ is
+// listed; with drive-lettered paths the two tests agree.
+bool FolderEntrySkipped(const QStringList& items, int i);
+
 class SearchDriver {
 public:
     SearchDriver(Catalogue& catalogue, const TSettings& settings, SearchWindow& window,
@@ -48,6 +54,12 @@ public:
     QString CurrentDuplicatesText() const { return duplicatesText_; }
 
 private:
+    class Host;
+    void walkFolderList(SearchHost& host);
+    void finishPairs();
+    void cleanUp();
+    QString summaryMessage() const;
+
     Catalogue& cat_;
     const TSettings& settings_;
     SearchWindow& window_;

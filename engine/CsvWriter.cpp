@@ -1,0 +1,63 @@
+// Builds the CSV bytes of the pair list and writes them without ever leaving a partial file.
+#include "engine/CsvWriter.h"
+
+#include "engine/Formatting.h"
+
+#include <QSaveFile>
+
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr char kLineEnd[] = "\r\n";
+
+bool needsQuotes(const QString& text) {
+    for (QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return true;
+    }
+    return false;
+}
+
+void appendLine(QByteArray& out, const QString& group, const QString& path, const QString& similarity) {
+    out += (CsvField(group) + QLatin1Char(';') + CsvField(path) + QLatin1Char(';') + CsvField(similarity) +
+            QLatin1Char(';'))
+               .toUtf8();
+    out += kLineEnd;
+}
+
+}  // namespace
+
+QString CsvField(const QString& text) {
+    if (!needsQuotes(text))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale) {
+    QByteArray out(kByteOrderMark);
+    out += "Group Num;Picture Filename;Similarity;";
+    out += kLineEnd;
+    for (int32_t i = 0; i <= catalogue.LastPairIndex; ++i) {
+        const TPicturePair& pair = catalogue.PicturePairs[static_cast<size_t>(i)];
+        const QString group = QString::number(i + 1);
+        const QString similarity = FormatCount(pair.Similarity, locale);
+        appendLine(out, group, catalogue.PicturePath(pair.PicIndex1), similarity);
+        appendLine(out, group, catalogue.PicturePath(pair.PicIndex2), similarity);
+    }
+    return out;
+}
+
+void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    const auto fail = [&] {
+        throw FileWriteError(QStringLiteral("Unable to write to %1: %2").arg(path, file.errorString()).toStdString());
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail();
+    if (file.write(bytes) != bytes.size())
+        fail();
+    if (!file.commit())
+        fail();
+}

@@ -1,0 +1,28 @@
+// The pair list as a semicolon-separated file: shared by the window's export and the command-line search.
+#pragma once
+
+#include "engine/Catalogue.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+#include <stdexcept>
+
+// A field as written: unchanged, or between double quotes with inner quotes doubled when it holds ';', '"',
+// CR or LF (otherwise a path holding ';' would split its line into more fields).
+QString CsvField(const QString& text);
+
+// The whole file: UTF-8 byte-order mark, the header "Group Num;Picture Filename;Similarity;", then two
+// lines per pair of PicturePairs[0 .. LastPairIndex] in their current order (group number, full path,
+// similarity as "#,##0" in `locale`), every field followed by ';' and every line by CR LF.
+QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale);
+
+// A file that could not be written; the message names the file and the reason.
+class FileWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure leaves any old
+// file as it was and never half a new one. Throws FileWriteError.
+void WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,144 @@
+// The pair matcher: measures and signs every picture once, then looks backwards for its nearest partner.
+#include "engine/PairMatcher.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+namespace {
+
+constexpr int kSignatureSlots = kWaveletSlots;  // the score is relative to a full signature of 250 positions
+constexpr double kFullScore = 100;
+
+QString filesCountText(int32_t done, int32_t total) {
+    return QStringLiteral("Total pictures scanned: %1 / %2").arg(done).arg(total);
+}
+
+double ratio(int32_t width, int32_t height) {
+    return static_cast<double>(std::max(width, height)) / std::min(width, height);
+}
+
+bool tooSmall(const LoadResult& size, const TSettings& settings) {
+    return size.Height < std::max(settings.MinPicHeight, kSmallestSide) ||
+           size.Width < std::max(settings.MinPicWidth, kSmallestSide);
+}
+
+int countAgreeing(const TWaveletCoefs& coefs, const TSignatureMatrix& m, double sign) {
+    int count = 0;
+    for (const TWaveletPoint& p : coefs) {
+        if (p.X == 0 && p.Y == 0)
+            continue;
+        if (m[static_cast<size_t>(p.X) * kWorkSize + p.Y] * sign > 0)
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+DecodingPictureSource::DecodingPictureSource(int32_t minPicWidth, int32_t minPicHeight)
+    : minPicWidth_(minPicWidth), minPicHeight_(minPicHeight) {
+    work_.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
+}
+
+LoadResult DecodingPictureSource::Measure(int32_t, const QString& path) {
+    return LoadWorkPicture(path, work_, minPicWidth_, minPicHeight_);
+}
+
+void DecodingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) {
+    ApplyGreyPalette(work_, 1);
+    lastAverage_ = AverageBrightness(work_);
+    ComputeSignatureMatrix(work_, m, lastAverage_);
+    CollectCoefficientPositions(m, pos, neg);
+}
+
+bool AspectCompatible(int32_t width1, int32_t height1, int32_t width2, int32_t height2) {
+    const double r1 = ratio(width1, height1);
+    const double r2 = ratio(width2, height2);
+    return std::max(r1, r2) / std::min(r1, r2) <= kAspectLimit;
+}
+
+int SignatureAgreement(const TPicInfo& earlier, const TSignatureMatrix& m) {
+    return countAgreeing(earlier.WaveletCoefsPos, m, 1) + countAgreeing(earlier.WaveletCoefsNeg, m, -1);
+}
+
+double SimilarityFromScore(double score) {
+    return std::clamp((score - kSimilarityThreshold) * 2, 1.0, 100.0);
+}
+
+PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
+                                  bool onlyIdentical, const FilesEqualFn& filesEqual) {
+    const TPicInfo& current = catalogue.Pictures[static_cast<size_t>(i)];
+    for (int32_t j = i - 1; j >= 0; --j) {
+        const TPicInfo& candidate = catalogue.Pictures[static_cast<size_t>(j)];
+        if (candidate.CCVStage != TCCVStage::Full)
+            continue;
+        if (!AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
+            continue;
+        double score = 0;
+        // Equal heads decide the candidate by content alone: identical or nothing, never "similar".
+        if (candidate.PreBuffer == current.PreBuffer) {
+            if (filesEqual(catalogue.PicturePath(i), catalogue.PicturePath(j)))
+                score = kFullScore;
+        } else if (!onlyIdentical) {
+            score = SignatureAgreement(candidate, m) * kFullScore / kSignatureSlots;
+        }
+        if (score >= kSimilarityThreshold)
+            return {j, score};
+    }
+    return {};
+}
+
+void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host) {
+    DecodingPictureSource source(settings.MinPicWidth, settings.MinPicHeight);
+    MatchPictures(catalogue, settings, host, source);
+}
+
+void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source) {
+    // A close request handled at one of our message points asks the catalogue to release itself. Holding
+    // this defers the release until we return, so the records we still hold references to stay valid (also
+    // when FilesEqual comes back into the candidate loop); the stop flag the close raises, or the pending
+    // release itself, ends the run at the next picture.
+    Catalogue::SearchUse use(catalogue);
+    TPreBuffer head{};
+    auto m = std::make_unique<TSignatureMatrix>();
+    m->fill(0);
+    const FilesEqualFn filesEqual = [&host](const QString& a, const QString& b) {
+        return FilesEqual(a, b, [&host] { host.ProcessMessages(); });
+    };
+
+    for (int32_t i = 0; i < catalogue.PicCapacity; ++i) {
+        host.ProcessMessages();
+        if (host.SearchStopped() || catalogue.ReleaseRequested())
+            return;
+        catalogue.LastPicIndex = i;
+        const QString path = catalogue.PicturePath(i);
+
+        LoadResult size;
+        try {
+            size = source.Measure(i, path);
+        } catch (const std::exception&) {
+            continue;  // undecodable: stays None and is never compared
+        }
+        if (tooSmall(size, settings))
+            continue;
+
+        TPicInfo& pic = catalogue.Pictures[static_cast<size_t>(i)];
+        pic.Height = size.Height;
+        pic.Width = size.Width;
+        // A head that cannot be read leaves the previous one in the buffer, as the record then shows.
+        ReadFileHead(path, head);
+        pic.PreBuffer = head;
+        if (!settings.SearchOnlyIdentical)
+            source.Sign(*m, pic.WaveletCoefsPos, pic.WaveletCoefsNeg);
+        pic.CCVStage = TCCVStage::Full;  // OnlyTotal is only ever a step on the way, so it is skipped
+
+        const PartnerMatch match = FindPartnerReference(catalogue, i, *m, settings.SearchOnlyIdentical, filesEqual);
+        if (match.Partner >= 0) {
+            catalogue.AppendPair({match.Partner, i, SimilarityFromScore(match.Score)});
+            host.SetCurrentDuplicatesText(QStringLiteral("Similar pairs found: %1").arg(catalogue.LastPairIndex + 1));
+        }
+        host.SetFilesCountText(filesCountText(i + 1, catalogue.PicCapacity));
+    }
+    host.SetFilesCountText(filesCountText(catalogue.LastPicIndex + 1, catalogue.PicCapacity));
+}
