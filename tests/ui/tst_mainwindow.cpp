@@ -1,0 +1,788 @@
+// The main window driven as the user drives it: start-up and close, the folder list, searches over a
+// generated picture tree (with a stop and a close in the middle), the menus and the about box.
+#include "settings/SettingsStore.h"
+#include "ui/AboutUnit.h"
+#include "ui/FakePlatformServices.h"
+#include "ui/FolderDialog.h"
+#include "ui/MainUnit.h"
+#include "ui/MainWidgets.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace {
+
+const QString kAddFolders = QStringLiteral("Please, add one or more directories to search.");
+const QString kChooseTypes = QStringLiteral("Please, choose one or more file types in Settings menu.");
+const QString kPlaceholderAtStart =
+    QStringLiteral("       You can drag directories here from the Windows Explorer");
+const QString kPlaceholderLater = QStringLiteral("       You can drag directories from the Windows Explorer");
+const QString kSummaryPadding = QString(36, QLatin1Char(' '));
+
+// A picture of blocky random noise: pictures from different seeds share no signature.
+QImage NoisePicture(uint32_t seed, int width = 200, int height = 160) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> value(0, 255);
+    QImage image(width, height, QImage::Format_RGB32);
+    const int cell = 8;
+    for (int by = 0; by < height; by += cell)
+        for (int bx = 0; bx < width; bx += cell) {
+            const QRgb c = qRgb(value(rng), value(rng), value(rng));
+            for (int y = by; y < std::min(height, by + cell); ++y)
+                for (int x = bx; x < std::min(width, bx + cell); ++x)
+                    image.setPixel(x, y, c);
+        }
+    return image;
+}
+
+void SavePicture(const QImage& image, const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QVERIFY2(image.save(path, "PNG"), qPrintable(path));
+}
+
+void CopyFile(const QString& from, const QString& to) {
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QVERIFY(QFile::copy(from, to));
+}
+
+// Sends a drop of local paths to the window, as the file manager would.
+bool DropPaths(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    const QPointF where(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return true;
+}
+
+QStringList Items(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items.append(list->item(i)->text());
+    return items;
+}
+
+// Stands in for the update window: counts how often it is shown modally.
+class CountingDialog : public QDialog {
+public:
+    int shown = 0;
+    int exec() override {
+        ++shown;
+        return QDialog::Rejected;
+    }
+};
+
+// What the searching state looks like, captured while a search runs.
+struct SearchingLook {
+    bool captured = false;
+    QString startCaption, menuCaption;
+    bool anyControlEnabled = true;
+    bool settingsEnabled = true, aboutEnabled = true;
+    bool leftImageEnabled = true;
+    bool searchPanelCovers = false;
+    QString imageLabel1, percent;
+    bool labelWorksWhileDisabled = false;
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void controlsAreNamedAndPlaced();
+    void startRefusesWithoutFolders();
+    void startRefusesWithoutTypes();
+    void searchShowsStatesSummaryAndFirstPair();
+    void stopDuringSearchInterrupts();
+    void closeDuringSearchSavesSettingsAndStops();
+    void placeholderStates();
+    void addFolderThroughPicker();
+    void deleteKeyLeavesEmptyEnabledList();
+    void dropsOfFoldersAndFiles();
+    void dropsAtTheFileSystemRoot();
+    void droppedFolderRules();
+    void moveUpAndDownAtTheEnds();
+    void labelTogglesTheCheckBox();
+    void settingsWrittenAtCloseAndReadAtStart();
+    void failedSaveIsReportedAndTheWindowCloses();
+    void exitDoesWhatTheCloseBoxDoes();
+    void automaticUpdateCheckAtFirstShowing();
+    void menusOpenThePagesAndWindows();
+    void aboutBoxLinks();
+    void progressBarFollowsTheProgressLine();
+
+private:
+    std::unique_ptr<TMainForm> NewWindow();
+    QString SettingsFile() const { return configHome_.path() + QStringLiteral("/Voralin/Voralin.ini"); }
+    void MakePictureTree();
+
+    QTemporaryDir configHome_;
+    QTemporaryDir dataHome_;
+    std::unique_ptr<QTemporaryDir> work_;
+    QString treeRoot_;
+    FakePlatformServices services_;
+};
+
+void TestMainWindow::initTestCase() {
+    QVERIFY(configHome_.isValid());
+    qputenv("XDG_CONFIG_HOME", configHome_.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestMainWindow::init() {
+    QFile::remove(SettingsFile());
+    services_ = FakePlatformServices();
+    work_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(work_->isValid());
+}
+
+void TestMainWindow::cleanup() {
+    work_.reset();
+}
+
+std::unique_ptr<TMainForm> TestMainWindow::NewWindow() {
+    auto window = std::make_unique<TMainForm>(services_);
+    window->show();
+    return window;
+}
+
+// root/a.png, root/b.png (a copy of a), root/e.png (unrelated), root/sub/c.png, root/sub/d.png (a copy of c),
+// root/small.png (recorded, but too small to compare).
+void TestMainWindow::MakePictureTree() {
+    treeRoot_ = work_->path() + QStringLiteral("/tree");
+    SavePicture(NoisePicture(1), treeRoot_ + QStringLiteral("/a.png"));
+    CopyFile(treeRoot_ + QStringLiteral("/a.png"), treeRoot_ + QStringLiteral("/b.png"));
+    SavePicture(NoisePicture(2), treeRoot_ + QStringLiteral("/e.png"));
+    SavePicture(NoisePicture(3, 60, 60), treeRoot_ + QStringLiteral("/small.png"));
+    SavePicture(NoisePicture(4), treeRoot_ + QStringLiteral("/sub/c.png"));
+    CopyFile(treeRoot_ + QStringLiteral("/sub/c.png"), treeRoot_ + QStringLiteral("/sub/d.png"));
+}
+
+void TestMainWindow::controlsAreNamedAndPlaced() {
+    auto w = NewWindow();
+    const char* const names[] = {
+        "TopPanel", "DirectoriesListBox", "Panel2", "FoldersCaptionLabel", "AddFolderButton", "RemoveFolderButton",
+        "MoveFolderUpButton", "MoveFolderDownButton", "ClearDirectoriesButton", "StartButton",
+        "ScanSubfoldersCheckBox", "Label1", "Splitter1", "Splitter2", "CentralPanel", "SearchPanel",
+        "FilesCountLabel", "CurrentDuplicatesFoundLabel", "TimeLabel", "SearchProgressBar", "ImagePanel1",
+        "BetweenImagesPanel", "ImagePanel2", "LeftImage", "RightImage", "ImageTextPanel1", "ImageTextPanel2",
+        "ImageLabel1", "ImageLabel2", "ImageButtonsPanel1", "ImageButtonsPanel2", "MoveImageButton1",
+        "BrowseImageButton1", "DeleteImageButton1", "MoveImageButton2", "BrowseImageButton2", "DeleteImageButton2",
+        "MoveImageLabel1", "BrowseImageLabel1", "DeleteImageLabel1", "MoveImageLabel2", "BrowseImageLabel2",
+        "DeleteImageLabel2", "SimilarityLabel", "PercentLabel", "SwapImagesButton", "BottomPanel", "SummaryPanel",
+        "ScannedCountLabel", "DuplicatesFoundLabel", "DiskUsageLabel", "ListView1", "AddFolderDialog", "Timer1",
+        "StartSearch1", "SavelistofdupliacatestoCSV1", "Exit1", "Settings1", "Howtouse1", "CheckforUpdates1",
+        "Visitprogramswebsite1", "About1"};
+    for (const char* name : names)
+        QVERIFY2(w->findChild<QObject*>(QLatin1String(name)) != nullptr, name);
+
+    QCOMPARE(w->windowTitle(), QStringLiteral("Voralin"));
+    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(w->StartSearch1->text(), QStringLiteral("Start Search"));
+    QCOMPARE(w->SavelistofdupliacatestoCSV1->text(), QStringLiteral("Save list of dupliacates to CSV"));
+    QCOMPARE(w->Label1->text(), QStringLiteral(" Scan Subdirectories"));
+    QCOMPARE(w->AddFolderButton->toolTip(), QStringLiteral("Add Folder"));
+    QCOMPARE(w->RemoveFolderButton->toolTip(), QStringLiteral("Remove Selected Folder"));
+    QCOMPARE(w->ClearDirectoriesButton->toolTip(), QStringLiteral("Clear All"));
+    QCOMPARE(w->SwapImagesButton->toolTip(), QStringLiteral("Swap Images"));
+    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
+    QVERIFY(w->DiskUsageLabel->isHidden());
+    QVERIFY(!w->DirectoriesListBox->isEnabled());
+    QVERIFY(w->SearchPanel->isHidden());
+
+    // The samples shown at start.
+    QCOMPARE(w->LeftImage->Picture().size(), QSize(220, 290));
+    QCOMPARE(w->RightImage->Picture().size(), QSize(220, 290));
+    QCOMPARE(w->ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
+    QCOMPARE(w->ImageLabel2->text(), QStringLiteral("JPG  220 x 290  12 KB"));
+    QCOMPARE(w->PercentLabel->text(), QStringLiteral("56%"));
+    QFile sample1(QStringLiteral(":/voralin/sample1.jpg"));
+    QFile sample2(QStringLiteral(":/voralin/sample2.jpg"));
+    QVERIFY(sample1.open(QIODevice::ReadOnly) && sample2.open(QIODevice::ReadOnly));
+    QCOMPARE(qRound(sample1.size() / 1024.0), 17);
+    QCOMPARE(qRound(sample2.size() / 1024.0), 12);
+
+    // Results list columns and look.
+    const QAbstractItemModel* model = w->ListView1->model();
+    QCOMPARE(model->columnCount(), 3);
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Original Image"));
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Duplicate Image"));
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Similarity"));
+    QCOMPARE(model->rowCount(), 0);
+    QVERIFY(w->ListView1->showGrid());
+    QCOMPARE(w->ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(w->ListView1->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(w->ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // Labels show their texts as they are, never as markup.
+    for (QLabel* label : w->findChildren<QLabel*>())
+        QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+
+    // The comparison pane splits its width as designed: the left panel takes (width - 60) div 2.
+    QCOMPARE(w->ImagePanel1->width(), (w->CentralPanel->width() - w->S(60)) / 2);
+    QCOMPARE(w->BetweenImagesPanel->width(), w->S(79));
+    QCOMPARE(w->ImagePanel1->width() + w->BetweenImagesPanel->width() + w->ImagePanel2->width(),
+             w->CentralPanel->width());
+    QCOMPARE(w->TopPanel->height(), w->S(157));
+    QVERIFY(w->minimumWidth() > 0 && w->minimumHeight() > 0);
+
+    // The shared picker is set up for folders only.
+    QCOMPARE(w->AddFolderDialog->Flags(), 0x41u);
+    QCOMPARE(w->AddFolderDialog->DialogPosition, TDialogPosition::fdpDefault);
+    QVERIFY(w->AddFolderDialog->Title.isEmpty());
+}
+
+void TestMainWindow::startRefusesWithoutFolders() {
+    auto w = NewWindow();
+    // With the placeholder shown.
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QCOMPARE(services_.messages.size(), 1);
+    QCOMPARE(services_.messages.last().kind, MessageKind::Error);
+    QCOMPARE(services_.messages.last().text, kAddFolders);
+    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QVERIFY(w->SearchStopped());
+    QVERIFY(w->SearchPanel->isHidden());
+    QCOMPARE(w->ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
+
+    // With an empty, enabled list (the last folder removed with the Delete key), through the menu item.
+    w->FormDropFiles({work_->path()});
+    w->DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
+    QCOMPARE(w->DirectoriesListBox->count(), 0);
+    w->StartSearch1->trigger();
+    QCOMPARE(services_.messages.size(), 2);
+    QCOMPARE(services_.messages.last().text, kAddFolders);
+    QVERIFY(w->SearchStopped());
+}
+
+void TestMainWindow::startRefusesWithoutTypes() {
+    auto w = NewWindow();
+    w->FormDropFiles({work_->path()});
+    TSettings& s = w->State().settings;
+    s.SearchJPG = s.SearchBMP = s.SearchGIF = s.SearchPNG = s.SearchTIFF = s.SearchCR2 = false;
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QCOMPARE(services_.messages.size(), 1);
+    QCOMPARE(services_.messages.last().kind, MessageKind::Error);
+    QCOMPARE(services_.messages.last().text, kChooseTypes);
+    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QVERIFY(w->SearchStopped());
+}
+
+void TestMainWindow::searchShowsStatesSummaryAndFirstPair() {
+    MakePictureTree();
+    auto w = NewWindow();
+    w->FormDropFiles({treeRoot_});
+    QCOMPARE(Items(w->DirectoriesListBox), QStringList{treeRoot_ + QLatin1Char('/')});
+
+    SearchingLook look;
+    // Runs at the search's first message-processing point.
+    QTimer::singleShot(0, w.get(), [&] {
+        look.captured = true;
+        look.startCaption = w->StartButton->text();
+        look.menuCaption = w->StartSearch1->text();
+        look.anyControlEnabled = false;
+        for (QWidget* c : std::initializer_list<QWidget*>{
+                 w->DirectoriesListBox, w->AddFolderButton, w->RemoveFolderButton, w->MoveFolderUpButton,
+                 w->MoveFolderDownButton, w->ClearDirectoriesButton, w->SwapImagesButton, w->MoveImageButton1,
+                 w->BrowseImageButton1, w->DeleteImageButton1, w->MoveImageButton2, w->BrowseImageButton2,
+                 w->DeleteImageButton2, w->ListView1, w->ScanSubfoldersCheckBox})
+            look.anyControlEnabled = look.anyControlEnabled || c->isEnabled();
+        look.settingsEnabled = w->Settings1->isEnabled();
+        look.aboutEnabled = w->About1->isEnabled();
+        look.leftImageEnabled = w->LeftImage->isEnabled();
+        look.searchPanelCovers = !w->SearchPanel->isHidden() &&
+                                 w->SearchPanel->geometry() == w->CentralPanel->rect();
+        look.imageLabel1 = w->ImageLabel1->text();
+        look.percent = w->PercentLabel->text();
+        // The label still works while its box is disabled; toggle twice to leave the search as it was.
+        QTest::mouseClick(w->Label1, Qt::LeftButton);
+        const bool toggled = !w->ScanSubfoldersCheckBox->isChecked();
+        QTest::mouseClick(w->Label1, Qt::LeftButton);
+        look.labelWorksWhileDisabled = toggled && w->ScanSubfoldersCheckBox->isChecked();
+    });
+    QString timeAtSummary;
+    services_.onMessage = [&](const ShownMessage&) { timeAtSummary = w->TimeLabel->text(); };
+
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+
+    QVERIFY(look.captured);
+    QCOMPARE(look.startCaption, QStringLiteral("Stop Search"));
+    QCOMPARE(look.menuCaption, QStringLiteral("Stop Search"));
+    QVERIFY(!look.anyControlEnabled);
+    QVERIFY(!look.settingsEnabled);
+    QVERIFY(!look.aboutEnabled);
+    QVERIFY(!look.leftImageEnabled);
+    QVERIFY(look.searchPanelCovers);
+    QCOMPARE(look.imageLabel1, QStringLiteral("No Image"));
+    QCOMPARE(look.percent, QStringLiteral("0%"));
+    QVERIFY(look.labelWorksWhileDisabled);
+
+    // The summary, as an information box.
+    QCOMPARE(services_.messages.size(), 1);
+    const ShownMessage& summary = services_.messages.last();
+    QCOMPARE(summary.kind, MessageKind::Information);
+    QCOMPARE(summary.buttons, MessageButtons::Ok);
+    QVERIFY(QRegularExpression(QStringLiteral("^Elapsed time: \\d\\d:\\d\\d:\\d\\d$")).match(timeAtSummary).hasMatch());
+    const QString expected = QStringLiteral("Search finished.") + kSummaryPadding + QStringLiteral("\n\r\n\r") +
+                             QStringLiteral("Total pictures scanned: 6 / 6\n\r") +
+                             QStringLiteral("Similar pairs found: 2\n\r") + timeAtSummary + QStringLiteral("\n\r");
+    QCOMPARE(summary.text, expected);
+
+    // Idle again.
+    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(w->StartSearch1->text(), QStringLiteral("Start Search"));
+    QVERIFY(w->SearchPanel->isHidden());
+    QCOMPARE(w->SearchPanel->height(), 0);
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(w->ListView1->isEnabled());
+    QVERIFY(w->Settings1->isEnabled());
+    QVERIFY(w->About1->isEnabled());
+    QVERIFY(w->LeftImage->isEnabled());
+    QVERIFY(w->SearchStopped());
+    QCOMPARE(w->ScannedCountLabel->text(), QStringLiteral("Files scanned: 6"));
+    QCOMPARE(w->DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 2"));
+    QVERIFY(!w->Timer1->isActive());
+
+    // The pairs in discovery order, the first selected.
+    const QAbstractItemModel* model = w->ListView1->model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->index(0, 0).data().toString(), treeRoot_ + QStringLiteral("/a.png"));
+    QCOMPARE(model->index(0, 1).data().toString(), treeRoot_ + QStringLiteral("/b.png"));
+    QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("100"));
+    QCOMPARE(model->index(1, 0).data().toString(), treeRoot_ + QStringLiteral("/sub/c.png"));
+    QCOMPARE(model->index(1, 1).data().toString(), treeRoot_ + QStringLiteral("/sub/d.png"));
+    const QModelIndexList selected = w->ListView1->selectionModel()->selectedRows();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected.first().row(), 0);
+
+    // A second search starts afresh and gives the same.
+    services_.messages.clear();
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QCOMPARE(services_.messages.size(), 1);
+    QVERIFY(services_.messages.last().text.startsWith(QStringLiteral("Search finished.")));
+    QCOMPARE(w->ListView1->model()->rowCount(), 2);
+}
+
+void TestMainWindow::stopDuringSearchInterrupts() {
+    MakePictureTree();
+    auto w = NewWindow();
+    w->FormDropFiles({treeRoot_});
+    bool clicked = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        clicked = true;
+        QTest::mouseClick(w->StartButton, Qt::LeftButton);
+        // A second click while stopping never starts another search.
+        QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QVERIFY(clicked);
+    QCOMPARE(services_.messages.size(), 1);
+    QCOMPARE(services_.messages.last().kind, MessageKind::Information);
+    QVERIFY2(services_.messages.last().text.startsWith(QStringLiteral("Search interrupted.") + kSummaryPadding +
+                                                       QStringLiteral("\n\r\n\r")),
+             qPrintable(services_.messages.last().text));
+    QCOMPARE(w->DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 0"));
+    QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QVERIFY(w->SearchStopped());
+    QVERIFY(w->SearchPanel->isHidden());
+}
+
+void TestMainWindow::closeDuringSearchSavesSettingsAndStops() {
+    MakePictureTree();
+    auto w = NewWindow();
+    w->FormDropFiles({treeRoot_});
+    QVERIFY(!QFile::exists(SettingsFile()));
+    bool closedInside = false;
+    QTimer::singleShot(0, w.get(), [&] { closedInside = w->close(); });
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+
+    QVERIFY(closedInside);
+    QVERIFY(w->Closed());
+    QVERIFY(!w->isVisible());
+    // No summary after a close, and nothing else either.
+    QCOMPARE(services_.messages.size(), 0);
+    QVERIFY(QFile::exists(SettingsFile()));
+    QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    // The release waited for the search to let go, and then took place.
+    const Catalogue& cat = w->State().catalogue;
+    QVERIFY(cat.Pictures.empty());
+    QVERIFY(cat.FolderPaths.empty());
+    QVERIFY(cat.PicturePairs.empty());
+    QCOMPARE(cat.LastPairIndex, -1);
+    QVERIFY(w->SearchStopped());
+    w.reset();
+}
+
+void TestMainWindow::placeholderStates() {
+    auto w = NewWindow();
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
+    QVERIFY(!w->DirectoriesListBox->isEnabled());
+    QVERIFY(w->PlaceholderShown());
+
+    // Remove, moves and Clear All do nothing to the placeholder.
+    w->RemoveFolderButtonClick();
+    w->MoveFolderUpButtonClick();
+    w->MoveFolderDownButtonClick();
+    w->ClearDirectoriesButtonClick();
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
+
+    w->FormDropFiles({work_->path()});
+    QCOMPARE(Items(w->DirectoriesListBox), QStringList{work_->path() + QLatin1Char('/')});
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(!w->PlaceholderShown());
+
+    // Clear All brings it back, without "here".
+    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    QVERIFY(!w->DirectoriesListBox->isEnabled());
+    QVERIFY(w->PlaceholderShown());
+
+    // Remove without a selection removes nothing; Remove of the last folder shows the placeholder.
+    w->FormDropFiles({work_->path(), work_->path()});
+    w->DirectoriesListBox->clearSelection();
+    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(w->DirectoriesListBox->count(), 2);
+    w->DirectoriesListBox->setCurrentRow(1);
+    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(w->DirectoriesListBox->count(), 1);
+    w->DirectoriesListBox->setCurrentRow(0);
+    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    QVERIFY(w->PlaceholderShown());
+}
+
+void TestMainWindow::addFolderThroughPicker() {
+    auto w = NewWindow();
+    const QString first = work_->path() + QStringLiteral("/one");
+    QVERIFY(QDir().mkpath(first));
+
+    // Cancelled: nothing changes; the picker opened at the current folder.
+    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
+    QVERIFY(w->PlaceholderShown());
+    QCOMPARE(services_.folderCaptions.last(), QStringLiteral("Add folder to search"));
+    QCOMPARE(services_.folderStartDirs.last(), QDir::currentPath());
+
+    // Chosen twice: listed twice, with the delimiter added; the second run opens at the first choice.
+    services_.folderChoices.enqueue({true, first});
+    services_.folderChoices.enqueue({true, first});
+    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
+    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{first + QLatin1Char('/'), first + QLatin1Char('/')}));
+    QCOMPARE(services_.folderStartDirs.last(), first);
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+
+    // The root keeps its single delimiter.
+    services_.folderChoices.enqueue({true, QStringLiteral("/")});
+    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
+    QCOMPARE(w->DirectoriesListBox->item(2)->text(), QStringLiteral("/"));
+}
+
+void TestMainWindow::deleteKeyLeavesEmptyEnabledList() {
+    auto w = NewWindow();
+    w->FormDropFiles({work_->path()});
+    // No selection: nothing deleted.
+    w->DirectoriesListBox->clearSelection();
+    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
+    QCOMPARE(w->DirectoriesListBox->count(), 1);
+    // With a modifier held it deletes all the same, and never shows the placeholder.
+    w->DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(w->DirectoriesListBox->count(), 0);
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(!w->PlaceholderShown());
+
+    // Clear All and Remove on the empty list show the placeholder.
+    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    w->FormDropFiles({work_->path()});
+    w->DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
+    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+}
+
+void TestMainWindow::dropsOfFoldersAndFiles() {
+    auto w = NewWindow();
+    const QString folder = work_->path() + QStringLiteral("/dropped");
+    const QString other = work_->path() + QStringLiteral("/other");
+    QVERIFY(QDir().mkpath(folder));
+    SavePicture(NoisePicture(7), other + QStringLiteral("/x.png"));
+    SavePicture(NoisePicture(8), other + QStringLiteral("/y.png"));
+
+    QVERIFY(DropPaths(w.get(), {folder, other + QStringLiteral("/x.png"), other + QStringLiteral("/y.png")}));
+    QCOMPARE(Items(w->DirectoriesListBox),
+             (QStringList{folder + QLatin1Char('/'), other + QLatin1Char('/'), other + QLatin1Char('/')}));
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+
+    // Only unusable items onto the placeholder: an empty, enabled list; Start refuses; Clear All restores.
+    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QVERIFY(DropPaths(w.get(), {work_->path() + QStringLiteral("/missing/z.png")}));
+    QCOMPARE(w->DirectoriesListBox->count(), 0);
+    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(!w->PlaceholderShown());
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QCOMPARE(services_.lastText(), kAddFolders);
+    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QVERIFY(w->PlaceholderShown());
+
+    // Drops that carry no local file are not taken.
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://voralin.example.org/a.jpg"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.get(), &enter);
+    QVERIFY(!enter.isAccepted());
+}
+
+void TestMainWindow::dropsAtTheFileSystemRoot() {
+    auto w = NewWindow();
+    // A file at the root (it need not exist: only its folder counts) and the root itself.
+    QVERIFY(DropPaths(w.get(), {QStringLiteral("/voralin-no-such-picture.jpg"), QStringLiteral("/")}));
+    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QStringLiteral("/"), QStringLiteral("/")}));
+}
+
+void TestMainWindow::droppedFolderRules() {
+    const QString base = work_->path();
+    QVERIFY(QDir().mkpath(base + QStringLiteral("/f")));
+    struct Case {
+        const char* name;
+        QString path;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"folder", base + QStringLiteral("/f"), base + QStringLiteral("/f/")},
+        {"folder with delimiter", base + QStringLiteral("/f/"), base + QStringLiteral("/f/")},
+        {"file in folder", base + QStringLiteral("/f/p.jpg"), base + QStringLiteral("/f/")},
+        {"file at root", QStringLiteral("/p.jpg"), QStringLiteral("/")},
+        {"root", QStringLiteral("/"), QStringLiteral("/")},
+        {"missing folder", base + QStringLiteral("/gone/p.jpg"), QString()},
+        {"no folder part", QStringLiteral("p.jpg"), QString()},
+        {"empty", QString(), QString()},
+    };
+    for (const Case& c : cases)
+        QVERIFY2(TMainForm::DroppedFolder(c.path) == c.expected, c.name);
+}
+
+void TestMainWindow::moveUpAndDownAtTheEnds() {
+    auto w = NewWindow();
+    QStringList folders;
+    for (const char* name : {"a", "b", "c"}) {
+        const QString f = work_->path() + QLatin1Char('/') + QLatin1String(name);
+        QVERIFY(QDir().mkpath(f));
+        folders.append(f + QLatin1Char('/'));
+    }
+    w->FormDropFiles({folders[0].chopped(1), folders[1].chopped(1), folders[2].chopped(1)});
+    QCOMPARE(Items(w->DirectoriesListBox), folders);
+
+    struct Step {
+        const char* name;
+        int select;
+        bool up;
+        QStringList expected;
+        int selectedAfter;
+    };
+    const QStringList& f = folders;
+    const Step steps[] = {
+        {"up on the first", 0, true, {f[0], f[1], f[2]}, 0},
+        {"down on the last", 2, false, {f[0], f[1], f[2]}, 2},
+        {"down on the first", 0, false, {f[1], f[0], f[2]}, 1},
+        {"up on the last", 2, true, {f[1], f[2], f[0]}, 1},
+        {"no selection", -1, true, {f[1], f[2], f[0]}, -1},
+    };
+    for (const Step& s : steps) {
+        w->DirectoriesListBox->clearSelection();
+        if (s.select >= 0)
+            w->DirectoriesListBox->setCurrentRow(s.select);
+        QTest::mouseClick(s.up ? w->MoveFolderUpButton : w->MoveFolderDownButton, Qt::LeftButton);
+        QVERIFY2(Items(w->DirectoriesListBox) == s.expected, s.name);
+        QVERIFY2(w->SelectedFolderIndex() == s.selectedAfter, s.name);
+    }
+}
+
+void TestMainWindow::labelTogglesTheCheckBox() {
+    auto w = NewWindow();
+    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
+    QTest::mouseClick(w->Label1, Qt::LeftButton);
+    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+    QVERIFY(!w->ScanSubfolders());
+    QVERIFY(!w->State().settings.ScanSubfolders);
+    QTest::mouseClick(w->Label1, Qt::LeftButton);
+    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
+    // Also while the box is disabled.
+    w->ScanSubfoldersCheckBox->setEnabled(false);
+    QTest::mouseClick(w->Label1, Qt::LeftButton);
+    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+}
+
+void TestMainWindow::settingsWrittenAtCloseAndReadAtStart() {
+    {
+        auto w = NewWindow();
+        QCOMPARE(w->State().SettingsFolder, configHome_.path() + QStringLiteral("/Voralin/"));
+        QTest::mouseClick(w->Label1, Qt::LeftButton);
+        w->State().settings.MinPicWidth = 321;
+        QVERIFY(w->close());
+    }
+    QFile file(SettingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    QVERIFY2(text.contains(QStringLiteral("ScanSubfolders=0")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("MinPicWidth=321")), qPrintable(text));
+    file.close();
+
+    auto w = NewWindow();
+    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+    QCOMPARE(w->State().settings.MinPicWidth, 321);
+    // Closing writes even when nothing changed.
+    QVERIFY(QFile::remove(SettingsFile()));
+    QVERIFY(w->close());
+    QVERIFY(QFile::exists(SettingsFile()));
+}
+
+void TestMainWindow::failedSaveIsReportedAndTheWindowCloses() {
+    MakePictureTree();
+    auto w = NewWindow();
+    w->FormDropFiles({treeRoot_});
+    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QCOMPARE(w->ListView1->model()->rowCount(), 2);
+    services_.messages.clear();
+    // A folder where the settings file should be: the save cannot replace it.
+    QVERIFY(QDir().mkpath(SettingsFile()));
+    QVERIFY(w->close());
+    QCOMPARE(services_.messages.size(), 1);
+    QCOMPARE(services_.messages.last().kind, MessageKind::Error);
+    QCOMPARE(services_.messages.last().caption, QStringLiteral("Voralin"));
+    QCOMPARE(services_.messages.last().text, QStringLiteral("Unable to write to ") + SettingsFile() + QLatin1Char('.'));
+    QVERIFY(!w->isVisible());
+    QVERIFY(w->State().catalogue.Pictures.empty());
+    QVERIFY(w->State().catalogue.PicturePairs.empty());
+    QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    QVERIFY(QDir().rmdir(SettingsFile()));
+}
+
+void TestMainWindow::exitDoesWhatTheCloseBoxDoes() {
+    auto w = NewWindow();
+    QVERIFY(!QFile::exists(SettingsFile()));
+    w->Exit1->trigger();
+    QVERIFY(w->Closed());
+    QVERIFY(!w->isVisible());
+    QVERIFY(QFile::exists(SettingsFile()));
+}
+
+void TestMainWindow::automaticUpdateCheckAtFirstShowing() {
+    struct Case {
+        const char* name;
+        bool autoCheck;
+        int expectedShowings;
+    };
+    for (const Case c : {Case{"on", true, 1}, Case{"off", false, 0}}) {
+        QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
+        TSettings s;
+        s.AutoCheckUpdates = c.autoCheck;
+        SaveSettings(s, QFileInfo(SettingsFile()).absolutePath() + QLatin1Char('/'));
+
+        TMainForm w(services_);
+        CountingDialog update;
+        w.AttachWindows(nullptr, nullptr, &update);
+        QCOMPARE(w.State().StartupUpdateCheck, c.autoCheck);
+        w.show();
+        QVERIFY2(update.shown == c.expectedShowings, c.name);
+        // Only the first showing checks.
+        w.hide();
+        w.show();
+        QVERIFY2(update.shown == c.expectedShowings, c.name);
+        // The menu item always shows it.
+        w.CheckforUpdates1->trigger();
+        QVERIFY2(update.shown == c.expectedShowings + 1, c.name);
+        w.AttachWindows(nullptr, nullptr, nullptr);
+    }
+}
+
+void TestMainWindow::menusOpenThePagesAndWindows() {
+    auto w = NewWindow();
+    CountingDialog about, settings;
+    w->AttachWindows(&about, &settings, nullptr);
+    w->Howtouse1->trigger();
+    w->Visitprogramswebsite1->trigger();
+    QCOMPARE(services_.openedUrls, (QStringList{QStringLiteral("https://voralin.example.org/photo-how-to-use.html"),
+                                               QStringLiteral("https://voralin.example.org/photo.html")}));
+    w->Settings1->trigger();
+    w->About1->trigger();
+    QCOMPARE(settings.shown, 1);
+    QCOMPARE(about.shown, 1);
+    // "Settings" is a command of the menu bar itself.
+    QVERIFY(w->Settings1->menu() == nullptr);
+    w->AttachWindows(nullptr, nullptr, nullptr);
+}
+
+void TestMainWindow::aboutBoxLinks() {
+    TAboutForm about(services_);
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Voralin"));
+    QCOMPARE(about.Label1->text(), QStringLiteral("Voralin"));
+    QCOMPARE(about.Version->text(), QStringLiteral("Version 1.2.1"));
+    QVERIFY(about.Image1->pixmap().width() > 0);
+    QTest::mouseClick(about.SiteLabel, Qt::LeftButton);
+    QTest::mouseClick(about.Label3, Qt::LeftButton);
+    QCOMPARE(services_.openedUrls, (QStringList{QStringLiteral("http://voralin.example.org/photo.html"),
+                                               QStringLiteral("mailto:support@voralin.example.org")}));
+    QCOMPARE(about.Label3->text(), QStringLiteral("mailto:support@voralin.example.org"));
+}
+
+void TestMainWindow::progressBarFollowsTheProgressLine() {
+    auto w = NewWindow();
+    struct Case {
+        const char* text;
+        int minimum, maximum, value;
+    };
+    const Case cases[] = {
+        {"Total pictures scanned: 0 / 0", 0, 0, -1},
+        {"Total pictures scanned: 0 / 21", 0, 0, -1},
+        {"Total pictures scanned: 7 / 20", 0, 20, 7},
+        {"Total pictures scanned: 20 / 20", 0, 20, 20},
+    };
+    for (const Case& c : cases) {
+        w->SetFilesCountText(QLatin1String(c.text));
+        QCOMPARE(w->FilesCountLabel->text(), QLatin1String(c.text));
+        QVERIFY2(w->SearchProgressBar->minimum() == c.minimum && w->SearchProgressBar->maximum() == c.maximum, c.text);
+        if (c.value >= 0)
+            QVERIFY2(w->SearchProgressBar->value() == c.value, c.text);
+    }
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
