@@ -94,6 +94,8 @@ private slots:
     void closedPortFails();
     void silentServerFailsAfterTimeLimit();
     void dotsRunAndCloseAbortsTheRequest();
+    void closedBeforeTheRequestSendsNone();
+    void destroyedDuringRequest();
     void automaticCheckClosesByItselfWhenUpToDate();
     void automaticCheckStaysOpen_data();
     void automaticCheckStaysOpen();
@@ -299,6 +301,35 @@ void TestUpdateCheck::dotsRunAndCloseAbortsTheRequest() {
     QVERIFY(!startup);
     QTRY_COMPARE(server.disconnects, 1);
     QVERIFY(services.messages.isEmpty());
+}
+
+void TestUpdateCheck::closedBeforeTheRequestSendsNone() {
+    VersionServer server;
+    QVERIFY(server.Listen());
+    server.response = HttpResponse("200 OK", "1.2.1");
+    FakePlatformServices services;
+    bool startup = true;
+    TUpdateForm form(services, startup, nullptr, server.Url());
+    form.show();
+    QVERIFY(form.close());
+    QVERIFY(!startup);
+    // The next showing makes its own request; the abandoned showing's request never goes out.
+    form.show();
+    QTRY_COMPARE(form.UpdateStatusLabel->text(), kUpToDate);
+    QVERIFY(form.OKButton->isVisible());
+    QCOMPARE(server.requests.size(), 1);
+}
+
+void TestUpdateCheck::destroyedDuringRequest() {
+    VersionServer server;
+    QVERIFY(server.Listen());
+    FakePlatformServices services;
+    bool startup = true;
+    auto* form = new TUpdateForm(services, startup, nullptr, server.Url());
+    form->show();
+    QTRY_COMPARE(server.requests.size(), 1);
+    delete form;
+    QTRY_COMPARE(server.disconnects, 1);
 }
 
 void TestUpdateCheck::automaticCheckClosesByItselfWhenUpToDate() {
