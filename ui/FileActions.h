@@ -1,0 +1,28 @@
+// Deleting and moving one picture file for the results browser, without any window: the callers show the
+// messages. Every failure carries the errno value that the message reports.
+#pragma once
+
+#include "ui/PlatformServices.h"
+
+#include <QString>
+
+// Gives the file's owner write permission again, following a symbolic link to its target, so that a
+// read-only picture can be deleted or moved like any other. Failure is ignored: the delete or move that
+// follows reports what matters.
+void ClearReadOnly(const QString& path);
+
+// Clears the read-only state, then moves the file to the user's trash through the platform services (so the
+// user can restore it) when toTrash is set, or removes it for good otherwise.
+FileOpResult DeletePictureFile(PlatformServices& services, const QString& path, bool toTrash);
+
+// The destination of a move: the chosen folder, a "/" added when it has none, then the file name.
+QString MoveDestination(const QString& folder, const QString& fileName);
+
+// Moves source to destination and never replaces a file that already has the destination's name (EEXIST).
+// On one file system the name changes atomically; across file systems the file is copied under a temporary
+// name in the destination's folder, checked, flushed to disk, linked into place and only then is the
+// original removed. On any failure the original stays where it was and no partial copy is left behind.
+FileOpResult MovePictureFile(const QString& source, const QString& destination);
+
+// The copying half of MovePictureFile, usable on one file system as well (tests reach it that way).
+FileOpResult MoveFileByCopy(const QString& source, const QString& destination);
