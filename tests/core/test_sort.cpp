@@ -62,6 +62,8 @@ struct PairWorld {
             }
             cat.Pictures.push_back(p);
         }
+        if (pictureCount == 0)
+            return;
         const double similarities[] = {1, 33.5, 50, 99.999, 100};
         std::uniform_int_distribution<int> picPick(0, pictureCount - 1);
         std::uniform_int_distribution<int> simPick(0, 9);
