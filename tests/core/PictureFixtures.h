@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -358,6 +360,94 @@ inline QByteArray MakeGif(const std::vector<QRgb>& palette, const std::vector<Gi
         out.append(detail::GifLzw(frame.Indices));
     }
     out.append(char(0x3B));
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Raw by hand
+
+// A minimal uncompressed linear DNG (16 bits per channel, RGB): LibRaw reads it whatever the file is
+// called, so it stands in for a camera raw file. `orientation` is the TIFF orientation tag (1: as stored).
+inline QByteArray MakeLinearDng(const QImage& source, int orientation = 1)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    const uint32_t width = static_cast<uint32_t>(image.width()), height = static_cast<uint32_t>(image.height());
+    auto shorts = [](std::initializer_list<int> values) {
+        QByteArray b;
+        for (int v : values) {
+            b.append(static_cast<char>(v & 0xFF));
+            b.append(static_cast<char>((v >> 8) & 0xFF));
+        }
+        return b;
+    };
+    auto longWord = [](uint32_t v) {
+        QByteArray b;
+        for (int i = 0; i < 4; ++i)
+            b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        return b;
+    };
+    auto text = [](const char* t) { return QByteArray(t, static_cast<qsizetype>(std::strlen(t)) + 1); };
+
+    QByteArray pixels;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const QRgb p = image.pixel(static_cast<int>(x), static_cast<int>(y));
+            pixels.append(shorts({qRed(p) * 257, qGreen(p) * 257, qBlue(p) * 257}));
+        }
+
+    struct Tag {
+        uint16_t Id, Type;
+        uint32_t Count;
+        QByteArray Data;
+    };
+    constexpr uint16_t kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kStripOffsets = 0x111;
+    const std::vector<Tag> tags = {
+        {0x00FE, kLong, 1, longWord(0)},                 // full-resolution image
+        {0x0100, kLong, 1, longWord(width)},
+        {0x0101, kLong, 1, longWord(height)},
+        {0x0102, kShort, 3, shorts({16, 16, 16})},
+        {0x0103, kShort, 1, shorts({1})},                // uncompressed
+        {0x0106, kShort, 1, shorts({34892})},            // linear raw
+        {0x010F, kAscii, 8, text("Voralin")},
+        {0x0110, kAscii, 5, text("Test")},
+        {kStripOffsets, kLong, 1, {}},
+        {0x0112, kShort, 1, shorts({orientation})},
+        {0x0115, kShort, 1, shorts({3})},
+        {0x0116, kLong, 1, longWord(height)},
+        {0x0117, kLong, 1, longWord(static_cast<uint32_t>(pixels.size()))},
+        {0xC612, kByte, 4, QByteArray("\x01\x04\x00\x00", 4)},  // DNG version 1.4
+        {0xC614, kAscii, 13, text("Voralin Test")},
+    };
+    const uint32_t ifdOffset = 8;
+    const uint32_t extraOffset = ifdOffset + 2 + 12 * static_cast<uint32_t>(tags.size()) + 4;
+    QByteArray extra;
+    std::vector<uint32_t> valueOffsets(tags.size(), 0);
+    for (size_t i = 0; i < tags.size(); ++i)
+        if (tags[i].Data.size() > 4) {
+            valueOffsets[i] = extraOffset + static_cast<uint32_t>(extra.size());
+            extra.append(tags[i].Data);
+            if (extra.size() % 2)
+                extra.append('\0');
+        }
+    const uint32_t pixelOffset = extraOffset + static_cast<uint32_t>(extra.size());
+
+    QByteArray out("II\x2A\x00", 4);
+    out.append(longWord(ifdOffset));
+    out.append(shorts({static_cast<int>(tags.size())}));
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const Tag& tag = tags[i];
+        out.append(shorts({tag.Id, tag.Type}));
+        out.append(longWord(tag.Count));
+        QByteArray value = tag.Id == kStripOffsets ? longWord(pixelOffset)
+                           : tag.Data.size() > 4   ? longWord(valueOffsets[i])
+                                                   : tag.Data;
+        while (value.size() < 4)
+            value.append('\0');
+        out.append(value);
+    }
+    out.append(longWord(0));
+    out.append(extra);
+    out.append(pixels);
     return out;
 }
 

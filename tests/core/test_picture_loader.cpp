@@ -316,6 +316,42 @@ TEST(Gif, TakesTheFirstFrameWithTransparencyOverBlack)
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Raw files
+
+struct RawCase {
+    const char* Name;
+    int Orientation;
+};
+
+class RawFiles : public testing::TestWithParam<RawCase> {};
+
+// The raw decoder develops the file (so colours change), but the layout is kept as stored: an
+// orientation tag never turns the picture.
+TEST_P(RawFiles, DevelopThroughLibRawWithoutRotation)
+{
+    QImage image = fixtures::MakeUniformPicture(160, 120, QColor(40, 40, 40));
+    for (int y = 0; y < 120; ++y)
+        for (int x = 80; x < 160; ++x)
+            image.setPixel(x, y, qRgb(220, 220, 220));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("photo.CR2");
+    fixtures::WriteBytes(path, fixtures::MakeLinearDng(image, GetParam().Orientation));
+    TBitmap work;
+    const LoadResult result = Load(path, work, 0, 0);
+    EXPECT_EQ(result.Width, 160);
+    EXPECT_EQ(result.Height, 120);
+    for (int y : {5, 64, 120}) {
+        const Rgb left = WorkPixel(work, 20, y);
+        const Rgb right = WorkPixel(work, 110, y);
+        EXPECT_GT(right.G, left.G + 60) << "row " << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Orientations, RawFiles,
+                         testing::Values(RawCase{"AsStored", 1}, RawCase{"TaggedRotated", 6}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// ---------------------------------------------------------------------------------------------------------
 // Damaged and hostile files: an error, never a crash
 
 TEST(DamagedJpeg, CutOffInsideTheScanDataStillDecodes)
