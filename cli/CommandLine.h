@@ -1,0 +1,32 @@
+// The command line of voralin-cli: options, their defaults and the usage text.
+#pragma once
+
+#include "settings/Settings.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct CliOptions {
+    TSettings Settings;          // types, minimum sizes, identical-only, subfolders; settings defaults otherwise
+    QString OutputFile;          // empty: standard output
+    bool Quiet = false;          // no progress lines
+    bool SignatureMode = false;  // --signature: diagnostic blocks instead of a search
+    bool Help = false;
+    QStringList Paths;           // folders (made absolute, ending with "/") or, with --signature, files as given
+};
+
+// Either the options or the one-line reason naming the bad argument.
+struct ParsedCommandLine {
+    std::optional<CliOptions> Options;
+    QString Error;
+};
+
+// Parses the arguments after the program name. Options may stand anywhere; "--" ends them. Relative folders
+// are made absolute against `currentDir`.
+ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& currentDir);
+
+// The two command forms, for the line after a usage error.
+QString SynopsisText();
+// The synopsis with every option explained, for --help.
+QString UsageText();

@@ -1,0 +1,257 @@
+// voralin-cli: the search engine without windows, for scripts, servers and benchmarks.
+#include "cli/CommandLine.h"
+#include "engine/Catalogue.h"
+#include "engine/CsvWriter.h"
+#include "engine/Formatting.h"
+#include "engine/PairMatcher.h"
+#include "engine/SearchDriver.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr qint64 kTerminalRedrawMs = 100;  // an updating line need not redraw for every picture
+constexpr qint64 kPlainLineMs = 1000;      // logs get at most one progress line a second
+
+volatile std::sig_atomic_t g_interruptRequested = 0;
+
+extern "C" void onInterrupt(int) { g_interruptRequested = 1; }
+
+// The first Ctrl-C asks the search to stop; SA_RESETHAND lets a second one end the program at once, for a
+// decode that takes long to reach the next stop test.
+void installInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Decoders report damaged files through Qt's warnings; a damaged file is passed over silently, and
+// standard error belongs to the progress and the summary.
+void dropNonCriticalMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+void writeErr(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int usageError(const QString& reason) {
+    writeErr(QStringLiteral("voralin-cli: %1\n").arg(reason) + SynopsisText());
+    return kExitUsage;
+}
+
+// The window side of a search, played on a terminal: progress on stderr, Ctrl-C as the Stop button.
+class CliSearchWindow : public SearchWindow {
+public:
+    CliSearchWindow(const CliOptions& options, SearchDriver*& driver)
+        : options_(options), driver_(driver), terminal_(::isatty(STDERR_FILENO) != 0) {}
+
+    bool Refused() const { return refused_; }
+
+    void ProcessMessages() override {
+        if (g_interruptRequested && !stopClicked_) {
+            stopClicked_ = true;
+            driver_->StartButtonClick();  // while a search runs this only stops it
+        }
+    }
+    bool SearchStopped() const override { return driver_->SearchStopped; }
+    bool ScanSubfolders() const override { return options_.Settings.ScanSubfolders; }
+    void SetFilesCountText(const QString& text) override {
+        filesCount_ = text;
+        showProgress();
+    }
+    void SetCurrentDuplicatesText(const QString& text) override {
+        duplicates_ = text;
+        showProgress();
+    }
+    QStringList FolderListItems() const override { return options_.Paths; }
+    bool PlaceholderShown() const override { return false; }
+    void ShowError(const QString& text) override {
+        refused_ = true;
+        writeErr(QStringLiteral("voralin-cli: %1\n").arg(text));
+    }
+    void ShowSummary(const QString& text) override {
+        clearProgressLine();
+        // The message's line break is LF CR; each line is printed once, without its padding.
+        for (const QString& line : text.split(QStringLiteral("\n\r"), Qt::SkipEmptyParts)) {
+            const QString trimmed = line.trimmed();
+            if (!trimmed.isEmpty())
+                writeErr(trimmed + QLatin1Char('\n'));
+        }
+    }
+    void EnterSearchingState() override {
+        filesCount_ = QStringLiteral("Total pictures scanned: 0 / 0");
+        duplicates_ = QStringLiteral("Similar pairs found: 0");
+    }
+    void EnterIdleState() override {}
+    void StartElapsedTimer() override { elapsed_.start(); }
+    void StopElapsedTimer() override { stoppedAtMs_ = elapsed_.elapsed(); }
+    QString TimeText() const override {
+        const qint64 ms = stoppedAtMs_ >= 0 ? stoppedAtMs_ : (elapsed_.isValid() ? elapsed_.elapsed() : 0);
+        return QStringLiteral("Elapsed time: ") + FormatElapsedTime(static_cast<uint32_t>(ms));
+    }
+    void BeginResultsUpdate() override {}
+    void SetResultRowCount(int) override {}
+    void EndResultsUpdate() override {}
+    void SetSummaryLabels(const QString&, const QString&, const QString&) override {}
+    void SelectFirstRowAndShow() override {}
+
+private:
+    void showProgress() {
+        if (options_.Quiet)
+            return;
+        const QString line = filesCount_ + QStringLiteral("  ") + duplicates_;
+        if (terminal_) {
+            if (lastShown_.isValid() && lastShown_.elapsed() < kTerminalRedrawMs)
+                return;
+            writeErr(QStringLiteral("\r") + line + QStringLiteral("\x1b[K"));
+            lineOpen_ = true;
+        } else {
+            if ((lastShown_.isValid() && lastShown_.elapsed() < kPlainLineMs) || line == lastLine_)
+                return;
+            writeErr(line + QLatin1Char('\n'));
+            lastLine_ = line;
+        }
+        lastShown_.start();
+    }
+    void clearProgressLine() {
+        if (lineOpen_)
+            writeErr(QStringLiteral("\r\x1b[K"));
+        lineOpen_ = false;
+    }
+
+    const CliOptions& options_;
+    SearchDriver*& driver_;
+    const bool terminal_;
+    bool refused_ = false;
+    bool stopClicked_ = false;
+    bool lineOpen_ = false;
+    QString filesCount_;
+    QString duplicates_;
+    QString lastLine_;
+    QElapsedTimer elapsed_;
+    QElapsedTimer lastShown_;
+    qint64 stoppedAtMs_ = -1;
+};
+
+bool writeStdout(const QByteArray& bytes) {
+    const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    return std::fflush(stdout) == 0 && written == static_cast<size_t>(bytes.size());
+}
+
+int runSearch(const CliOptions& options) {
+    if (!options.OutputFile.isEmpty() && !QFileInfo(QFileInfo(options.OutputFile).absolutePath()).isDir()) {
+        writeErr(QStringLiteral("voralin-cli: cannot write %1: its folder does not exist\n").arg(options.OutputFile));
+        return kExitFailure;
+    }
+    for (const QString& folder : options.Paths) {
+        if (!QFileInfo(folder).isDir())
+            writeErr(QStringLiteral("voralin-cli: warning: not a folder, passed over: %1\n").arg(folder));
+    }
+
+    auto catalogue = std::make_unique<Catalogue>();
+    SearchDriver* driverRef = nullptr;
+    CliSearchWindow window(options, driverRef);
+    SearchDriver driver(*catalogue, options.Settings, window, QLocale::system());
+    driverRef = &driver;
+
+    installInterruptHandler();
+    try {
+        driver.StartButtonClick();
+    } catch (const std::exception& e) {
+        writeErr(QStringLiteral("voralin-cli: the search failed: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        return kExitFailure;
+    }
+    if (window.Refused())
+        return kExitUsage;
+
+    const QByteArray csv = PairListCsv(*catalogue, QLocale::system());
+    if (options.OutputFile.isEmpty()) {
+        if (!writeStdout(csv)) {
+            writeErr(QStringLiteral("voralin-cli: cannot write the pair list to standard output\n"));
+            return kExitFailure;
+        }
+        return kExitOk;
+    }
+    try {
+        WriteFileAtomically(options.OutputFile, csv);
+    } catch (const FileWriteError& e) {
+        writeErr(QStringLiteral("voralin-cli: %1\n").arg(QString::fromUtf8(e.what())));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+QString positions(const TWaveletCoefs& coefs) {
+    QStringList out;
+    for (const TWaveletPoint& p : coefs) {
+        if (p.X != 0 || p.Y != 0)
+            out << QStringLiteral("%1,%2").arg(p.X).arg(p.Y);
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+// One block per file through the search's own decoding and signature steps.
+int runSignatures(const CliOptions& options) {
+    DecodingPictureSource source(options.Settings.MinPicWidth, options.Settings.MinPicHeight);
+    auto m = std::make_unique<TSignatureMatrix>();
+    bool allDecoded = true;
+    QString out;
+    for (const QString& path : options.Paths) {
+        out = QStringLiteral("file: %1\n").arg(path);
+        try {
+            const LoadResult size = source.Measure(0, path);
+            TWaveletCoefs pos{};
+            TWaveletCoefs neg{};
+            m->fill(0);
+            source.Sign(*m, pos, neg);
+            out += QStringLiteral("size: %1 x %2\n").arg(size.Width).arg(size.Height);
+            out += QStringLiteral("scale: 1/%1\n").arg(size.ScaleDenom);
+            out += QStringLiteral("average: %1\n").arg(source.LastAverage());
+            out += QStringLiteral("positive: %1\n").arg(positions(pos));
+            out += QStringLiteral("negative: %1\n").arg(positions(neg));
+        } catch (const std::exception& e) {
+            allDecoded = false;
+            out += QStringLiteral("error: %1\n").arg(QString::fromUtf8(e.what()));
+        }
+        out += QLatin1Char('\n');
+        if (!writeStdout(out.toUtf8())) {
+            writeErr(QStringLiteral("voralin-cli: cannot write to standard output\n"));
+            return kExitFailure;
+        }
+    }
+    return allDecoded ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(dropNonCriticalMessages);
+    QCoreApplication app(argc, argv);
+    const ParsedCommandLine parsed = ParseCommandLine(QCoreApplication::arguments().mid(1), QDir::currentPath());
+    if (!parsed.Options)
+        return usageError(parsed.Error);
+    const CliOptions& options = *parsed.Options;
+    if (options.Help) {
+        writeStdout(UsageText().toUtf8());
+        return kExitOk;
+    }
+    return options.SignatureMode ? runSignatures(options) : runSearch(options);
+}

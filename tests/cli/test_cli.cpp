@@ -1,0 +1,284 @@
+// voralin-cli from the outside: a generated folder tree searched end to end and the CSV checked byte for
+// byte, the usage errors, the output file, and the signature diagnostic.
+#include "core/PictureFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QStringList& args, const QString& workDir = {}) {
+    QProcess process;
+    process.setProgram(QStringLiteral(VORALIN_CLI));
+    process.setArguments(args);
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.start();
+    process.closeWriteChannel();
+    if (!process.waitForFinished(300000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+// Kept positions of one file as the diagnostic prints them.
+struct Signature {
+    QSet<QString> pos;
+    QSet<QString> neg;
+};
+
+std::map<QString, Signature> signaturesOf(const QStringList& files) {
+    const CliRun run = runCli(QStringList{"--signature"} + files);
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+    std::map<QString, Signature> out;
+    QString current;
+    for (const QString& line : QString::fromUtf8(run.out).split(QLatin1Char('\n'))) {
+        const auto listed = [&line](const char* key) {
+            const QStringList items = line.mid(static_cast<qsizetype>(strlen(key))).split(' ', Qt::SkipEmptyParts);
+            return QSet<QString>(items.begin(), items.end());
+        };
+        if (line.startsWith("file: "))
+            current = line.mid(6);
+        else if (line.startsWith("positive: "))
+            out[current].pos = listed("positive: ");
+        else if (line.startsWith("negative: "))
+            out[current].neg = listed("negative: ");
+    }
+    return out;
+}
+
+// Signed positions two pictures share.
+int sharedPositions(const Signature& a, const Signature& b) {
+    return static_cast<int>((a.pos & b.pos).size() + (a.neg & b.neg).size());
+}
+
+// The similarity text of a pair that shares `count` positions, computed here on its own.
+QString similarityText(int count) {
+    const double score = count * 100.0 / 250;
+    return QString::number(static_cast<long long>(std::round(std::clamp((score - 50) * 2, 1.0, 100.0))));
+}
+
+QByteArray csvOf(const std::vector<std::tuple<QString, QString, QString>>& pairs) {
+    QByteArray out("\xEF\xBB\xBFGroup Num;Picture Filename;Similarity;\r\n");
+    int group = 0;
+    for (const auto& [first, second, similarity] : pairs) {
+        ++group;
+        for (const QString& path : {first, second}) {
+            const bool quote = path.contains(';') || path.contains('"');
+            const QString field = quote ? '"' + QString(path).replace("\"", "\"\"") + '"' : path;
+            out += QStringLiteral("%1;%2;%3;\r\n").arg(group).arg(field, similarity).toUtf8();
+        }
+    }
+    return out;
+}
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        root_ = dir_.filePath("tree");
+        QDir().mkpath(root_ + "/sub;x");
+        QDir().mkpath(root_ + QStringLiteral(u"/Ünïcode"));
+        const QImage picture = fixtures::MakeNaturalPicture(320, 240, 1);
+
+        fixtures::WriteImage(path("a_orig.png"), picture, "png");
+        QFile::copy(path("a_orig.png"), path("b_copy.png"));
+        fixtures::WriteImage(path("c_other.png"), fixtures::MakeNaturalPicture(320, 240, 2), "png");
+        // Would pair with a_orig if it were not below the default minimum of 100 x 100.
+        fixtures::WriteImage(path("d_small.png"), picture.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                             "png");
+        QByteArray corrupt = fixtures::EncodeImage(picture, "png").left(300);
+        corrupt.append(QByteArray(500, '\x5a'));
+        fixtures::WriteBytes(path("e_corrupt.png"), corrupt);
+        fixtures::WriteBytes(path("sub;x/f_recompressed.jpg"), fixtures::EncodeJpeg(picture, {.Quality = 55}));
+        fixtures::WriteImage(path("sub;x/g_resized.png"),
+                             picture.scaled(480, 360, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "png");
+        QFile::copy(path("sub;x/g_resized.png"), path(QStringLiteral(u"Ünïcode/h_copy.png")));
+    }
+    QString path(const QString& relative) const { return root_ + '/' + relative; }
+
+    QTemporaryDir dir_;
+    QString root_;
+};
+
+TEST_F(CliTest, SearchWritesTheExpectedPairsByteForByte) {
+    const QString a = path("a_orig.png"), b = path("b_copy.png"), c = path("c_other.png");
+    const QString f = path("sub;x/f_recompressed.jpg"), g = path("sub;x/g_resized.png");
+    const QString h = path(QStringLiteral(u"Ünïcode/h_copy.png"));
+    auto sig = signaturesOf({a, c, f, g});
+    // The tree is built so that the similar copies clearly pass and the unrelated picture clearly fails.
+    ASSERT_GE(sharedPositions(sig[a], sig[f]), 125);
+    ASSERT_GE(sharedPositions(sig[f], sig[g]), 125);
+    ASSERT_LT(sharedPositions(sig[a], sig[c]), 125);
+    ASSERT_LT(sharedPositions(sig[c], sig[f]), 125);
+
+    const CliRun run = runCli({"--quiet", root_});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // Catalogue order: the root's pictures by name, then sub;x (JPEG before PNG), then Ünïcode. Each picture
+    // pairs with the nearest earlier one that passes; the too-small and the corrupt picture never take part.
+    const QByteArray expected = csvOf({{a, b, "100"},
+                                       {b, f, similarityText(sharedPositions(sig[a], sig[f]))},
+                                       {f, g, similarityText(sharedPositions(sig[f], sig[g]))},
+                                       {g, h, "100"}});
+    EXPECT_EQ(run.out, expected);
+    EXPECT_TRUE(run.out.contains("\"" + f.toUtf8() + "\""));
+    // Quiet: no progress, only the summary at the end. (libpng itself may have complained about the corrupt
+    // file before it.)
+    EXPECT_FALSE(run.err.contains("  Similar pairs found"));
+    EXPECT_TRUE(QRegularExpression("(^|\n)Search finished\\.\nTotal pictures scanned: 8 / 8\nSimilar pairs found: 4\n"
+                                   "Elapsed time: \\d\\d:\\d\\d:\\d\\d\n$")
+                    .match(QString::fromUtf8(run.err))
+                    .hasMatch())
+        << run.err.toStdString();
+}
+
+TEST_F(CliTest, IdenticalOnlyAndLowerMinimums) {
+    const CliRun identical = runCli({"--quiet", "--identical-only", root_});
+    ASSERT_EQ(identical.exitCode, 0);
+    EXPECT_EQ(identical.out, csvOf({{path("a_orig.png"), path("b_copy.png"), "100"},
+                                    {path("sub;x/g_resized.png"), path(QStringLiteral(u"Ünïcode/h_copy.png")), "100"}}));
+
+    // With a minimum below its size the small copy takes part and pairs with its nearest similar predecessor.
+    const CliRun small = runCli({"--quiet", "--min-width", "80", "--min-height=60", "--types", "PNG", "--no-subfolders",
+                                 root_});
+    ASSERT_EQ(small.exitCode, 0);
+    EXPECT_TRUE(small.out.contains(("2;" + path("d_small.png") + ";").toUtf8())) << small.out.toStdString();
+}
+
+TEST_F(CliTest, TypesAndSubfolderSwitchLimitTheWalk) {
+    const CliRun jpgOnly = runCli({"--quiet", "--types", "jpg", root_});
+    ASSERT_EQ(jpgOnly.exitCode, 0);
+    EXPECT_EQ(jpgOnly.out, csvOf({}));
+    EXPECT_TRUE(jpgOnly.err.contains("Total pictures scanned: 1 / 1\n"));
+
+    const CliRun flat = runCli({"--quiet", "--no-subfolders", root_});
+    ASSERT_EQ(flat.exitCode, 0);
+    EXPECT_EQ(flat.out, csvOf({{path("a_orig.png"), path("b_copy.png"), "100"}}));
+}
+
+TEST_F(CliTest, RelativeNestedAndRepeatedFoldersAreWalkedOnce) {
+    const CliRun run = runCli({"--quiet", "--identical-only", "tree/sub;x", "tree", "./tree/", "TREE"}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, csvOf({{path("a_orig.png"), path("b_copy.png"), "100"},
+                              {path("sub;x/g_resized.png"), path(QStringLiteral(u"Ünïcode/h_copy.png")), "100"}}));
+    EXPECT_TRUE(run.err.contains("Total pictures scanned: 8 / 8\n"));
+}
+
+TEST_F(CliTest, OutputFileGetsTheSameBytes) {
+    const CliRun toStdout = runCli({"--quiet", root_});
+    const QString file = dir_.filePath("pairs.csv");
+    fixtures::WriteBytes(file, "an older list");
+    const CliRun toFile = runCli({"--quiet", "--output", file, root_});
+    ASSERT_EQ(toFile.exitCode, 0) << toFile.err.toStdString();
+    EXPECT_TRUE(toFile.out.isEmpty());
+    EXPECT_EQ(fixtures::ReadBytes(file), toStdout.out);
+}
+
+TEST_F(CliTest, UnwritableOutputFails) {
+    const CliRun run = runCli({"--quiet", "--output", dir_.filePath("no/such/folder/pairs.csv"), root_});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("no/such/folder/pairs.csv")) << run.err.toStdString();
+}
+
+TEST_F(CliTest, ProgressGoesToStandardErrorUnlessQuiet) {
+    const CliRun run = runCli({root_});
+    ASSERT_EQ(run.exitCode, 0);
+    // Not a terminal: plain lines only, no carriage returns or escape sequences.
+    EXPECT_FALSE(run.err.contains('\r'));
+    EXPECT_FALSE(run.err.contains('\x1b'));
+    EXPECT_TRUE(run.err.contains("Total pictures scanned: 0 / 1  Similar pairs found: 0\n")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith("\n"));
+}
+
+TEST_F(CliTest, MissingFolderIsReportedAndPassedOver) {
+    const CliRun run = runCli({"--quiet", "--identical-only", dir_.filePath("gone"), root_ + "/sub;x"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("gone")) << run.err.toStdString();
+    EXPECT_EQ(run.out, csvOf({}));
+}
+
+struct UsageCase {
+    const char* name;
+    QStringList args;
+    const char* named;  // what the error line must name
+};
+
+class CliUsageTest : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsageTest, ExitsWithTwoNamingTheArgument) {
+    const CliRun run = runCli(GetParam().args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    const QStringList lines = QString::fromUtf8(run.err).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("voralin-cli: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QString::fromUtf8(GetParam().named))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("usage: voralin-cli")) << lines[1].toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliUsageTest,
+    testing::Values(UsageCase{"UnknownOption", {"--fast", "/tmp"}, "--fast"},
+                    UsageCase{"BadNumber", {"--min-width", "12px", "/tmp"}, "12px"},
+                    UsageCase{"NegativeNumber", {"--min-height", "-3", "/tmp"}, "-3"},
+                    UsageCase{"NumberTooLarge", {"--min-width=99999999999", "/tmp"}, "99999999999"},
+                    UsageCase{"MissingNumber", {"/tmp", "--min-width"}, "--min-width"},
+                    UsageCase{"UnknownType", {"--types", "jpg,webp", "/tmp"}, "webp"},
+                    UsageCase{"NoType", {"--types", ",", "/tmp"}, "no type"},
+                    UsageCase{"NoFolder", {"--quiet"}, "no folder"},
+                    UsageCase{"NoFile", {"--signature"}, "no file"},
+                    UsageCase{"SearchOptionWithSignature", {"--signature", "--output", "x", "a.png"}, "--output"}),
+    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, HelpListsEveryOption) {
+    const CliRun run = runCli({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* option : {"--types", "--no-subfolders", "--identical-only", "--min-width", "--min-height",
+                               "--output", "--quiet", "--signature"})
+        EXPECT_TRUE(run.out.contains(option)) << option;
+}
+
+TEST_F(CliTest, SignatureBlocks) {
+    const CliRun run = runCli({"--signature", path("a_orig.png"), path("e_corrupt.png")});
+    EXPECT_EQ(run.exitCode, 1);  // one of the files could not be decoded
+    const QString text = QString::fromUtf8(run.out);
+    const QRegularExpression good(
+        "^file: " + QRegularExpression::escape(path("a_orig.png")) +
+        "\nsize: 320 x 240\nscale: 1/1\naverage: (\\d+)\npositive: ((?:\\d+,\\d+ )*\\d+,\\d+)\n"
+        "negative: ((?:\\d+,\\d+ )*\\d+,\\d+)\n\n"
+        "file: " + QRegularExpression::escape(path("e_corrupt.png")) + "\nerror: [^\n]+\n\n$");
+    const QRegularExpressionMatch m = good.match(text);
+    ASSERT_TRUE(m.hasMatch()) << text.toStdString();
+    const int average = m.captured(1).toInt();
+    EXPECT_GT(average, 0);
+    EXPECT_LT(average, 255);
+    const int kept = static_cast<int>(m.captured(2).split(' ').size() + m.captured(3).split(' ').size());
+    EXPECT_LE(kept, 250);
+    EXPECT_GT(kept, 200);
+    EXPECT_FALSE(text.contains(" 0,0 "));
+}
+
+TEST_F(CliTest, SignatureScaleFollowsPictureSize) {
+    fixtures::WriteBytes(dir_.filePath("big.jpg"), fixtures::EncodeJpeg(fixtures::MakeNaturalPicture(1200, 1100, 4)));
+    const CliRun run = runCli({"--signature", dir_.filePath("big.jpg")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains("\nsize: 1200 x 1100\nscale: 1/8\n")) << run.out.toStdString();
+    const CliRun raised = runCli({"--signature", "--min-width", "1300", dir_.filePath("big.jpg")});
+    EXPECT_FALSE(raised.out.contains("scale: 1/8")) << raised.out.toStdString();
+}
+
+}  // namespace
