@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -502,6 +504,56 @@ TEST(Chain, SamePictureInTwoFormatsSharesMostOfItsSignature)
     for (const TWaveletPoint& p : neg[0])
         count += (p.X > 0 || p.Y > 0) && m[p.X * 128 + p.Y] < 0;
     EXPECT_GE(count, 200);
+}
+
+// Decoding keeps no shared state, so pictures can be decoded on several threads at once with the same
+// results as one after another.
+TEST(Concurrency, ParallelLoadsGiveTheSameWorkBitmaps)
+{
+    QTemporaryDir dir;
+    std::vector<QString> paths;
+    for (int k = 0; k < 6; ++k) {
+        const QImage image = fixtures::MakeNaturalPicture(200 + 10 * k, 150, 40 + k);
+        const char* names[] = {"a.jpg", "b.png", "c.bmp", "d.tif", "e.CR2", "f.jpg"};
+        const QString path = dir.filePath(names[k]);
+        switch (k) {
+        case 1: fixtures::WriteImage(path, image, "png"); break;
+        case 2: fixtures::WriteImage(path, image, "bmp"); break;
+        case 3: fixtures::WriteImage(path, image, "tiff"); break;
+        case 4: fixtures::WriteBytes(path, fixtures::MakeLinearDng(image)); break;
+        case 5: fixtures::WriteJpeg(path, image, {80, JpegModel::Grey, true}); break;
+        default: fixtures::WriteJpeg(path, image, 85); break;
+        }
+        paths.push_back(path);
+    }
+    std::vector<std::vector<uint8_t>> expected;
+    for (const QString& path : paths) {
+        TBitmap work;
+        Load(path, work);
+        expected.push_back(work.Pixels);
+    }
+
+    constexpr int kThreads = 4;
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            TBitmap work;
+            for (int round = 0; round < 3; ++round)
+                for (size_t k = 0; k < paths.size(); ++k) {
+                    const size_t index = (k + static_cast<size_t>(t)) % paths.size();
+                    try {
+                        Load(paths[index], work);
+                        mismatches[t] += work.Pixels != expected[index];
+                    } catch (const PictureError&) {
+                        ++mismatches[t];
+                    }
+                }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
 }  // namespace
