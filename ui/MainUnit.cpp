@@ -438,11 +438,17 @@ void TMainForm::SetupImagePanel(int side) {
                             ":/voralin/delete-file.svg"}};
     QToolButton* made[3];
     QLabel* captions[3];
+    // The three captions stand 55 apart; a narrow face keeps "browse" from running into its neighbours where
+    // the design's own face is missing.
+    QFont captionFont = DesignFont(15);
+    QStringList families = captionFont.families();
+    families.insert(families.size() - 1, QStringLiteral("DejaVu Sans Condensed"));
+    captionFont.setFamilies(families);
     for (int i = 0; i < 3; ++i) {
         made[i] = MakePictureButton(buttons, name(specs[i].button).constData(), QLatin1String(specs[i].hint),
                                     QLatin1String(specs[i].icon));
         captions[i] = MakeLabel(buttons, name(specs[i].label).constData(), QLatin1String(specs[i].caption),
-                                DesignFont(15), Qt::AlignHCenter | Qt::AlignTop);
+                                captionFont, Qt::AlignHCenter | Qt::AlignTop);
         SetTextColour(captions[i], kCaptionGrey);
     }
 
