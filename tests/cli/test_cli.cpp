@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <map>
 
 namespace {
@@ -209,6 +210,53 @@ TEST_F(CliTest, MissingFolderIsReportedAndPassedOver) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.err.contains("gone")) << run.err.toStdString();
     EXPECT_EQ(run.out, csvOf({}));
+}
+
+// Ctrl-C is the stop request: the search ends as interrupted and the pairs found so far are written. The
+// interrupt is sent once the progress shows a pair; on a machine fast enough to finish before that, the test
+// has nothing to interrupt and is skipped.
+TEST_F(CliTest, InterruptWritesThePairsFoundSoFar) {
+    const QString many = dir_.filePath("many");
+    QDir().mkpath(many);
+    const QByteArray png = fixtures::EncodeImage(fixtures::MakeNaturalPicture(120, 120, 9), "png");
+    constexpr int kCopies = 5000;
+    for (int k = 0; k < kCopies; ++k)
+        fixtures::WriteBytes(many + QStringLiteral("/p%1.png").arg(k, 5, 10, QLatin1Char('0')), png);
+
+    QProcess process;
+    process.start(QStringLiteral(VORALIN_CLI), {"--identical-only", many});
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray err;
+    bool interrupted = false;
+    const QRegularExpression pairShown("Similar pairs found: [1-9]");
+    while (!interrupted && process.state() == QProcess::Running) {
+        process.waitForReadyRead(1000);
+        err += process.readAllStandardError();
+        if (pairShown.match(QString::fromUtf8(err)).hasMatch()) {
+            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+            interrupted = true;
+        }
+    }
+    ASSERT_TRUE(process.waitForFinished(300000));
+    err += process.readAllStandardError();
+    if (!interrupted)
+        GTEST_SKIP() << "the search ended before it could be interrupted";
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(err.contains("\nSearch interrupted.\n")) << err.toStdString();
+
+    const QByteArray csv = process.readAllStandardOutput();
+    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBFGroup Num;Picture Filename;Similarity;\r\n"));
+    const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n");
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_TRUE(lines.last().isEmpty());
+    const int pairs = static_cast<int>(lines.size() - 2) / 2;
+    EXPECT_GE(pairs, 1);
+    EXPECT_LT(pairs, kCopies - 1);
+    for (int k = 0; k < pairs; ++k) {
+        EXPECT_EQ(lines[1 + 2 * k], QStringLiteral("%1;%2/p%3.png;100;").arg(k + 1).arg(many).arg(k, 5, 10, QLatin1Char('0')));
+        EXPECT_EQ(lines[2 + 2 * k], QStringLiteral("%1;%2/p%3.png;100;").arg(k + 1).arg(many).arg(k + 1, 5, 10, QLatin1Char('0')));
+    }
 }
 
 struct UsageCase {
