@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +113,8 @@ struct SearchingLook {
     bool searchPanelCovers = false;
     QString imageLabel1, percent;
     bool labelWorksWhileDisabled = false;
+    bool labelsFollowResize = false;
+    QStringList listAfterDrop;
 };
 
 }  // namespace
@@ -145,6 +148,7 @@ private slots:
     void menusOpenThePagesAndWindows();
     void aboutBoxLinks();
     void progressBarFollowsTheProgressLine();
+    void timerShowsElapsedTimeOnlyWhileSearching();
 
 private:
     std::unique_ptr<TMainForm> NewWindow();
@@ -335,6 +339,19 @@ void TestMainWindow::searchShowsStatesSummaryAndFirstPair() {
         const bool toggled = !w->ScanSubfoldersCheckBox->isChecked();
         QTest::mouseClick(w->Label1, Qt::LeftButton);
         look.labelWorksWhileDisabled = toggled && w->ScanSubfoldersCheckBox->isChecked();
+        // The pane can be resized during a search: the search panel keeps covering it, the labels follow.
+        QList<int> sizes = w->MainSplitter->sizes();
+        sizes[1] -= 40;
+        sizes[2] += 40;
+        w->MainSplitter->setSizes(sizes);
+        const int filesTop = w->SearchPanel->height() / 2 - w->S(64);
+        look.labelsFollowResize = w->SearchPanel->height() == w->CentralPanel->height() &&
+                                  w->FilesCountLabel->y() == filesTop &&
+                                  w->CurrentDuplicatesFoundLabel->y() == filesTop + w->S(32) &&
+                                  w->TimeLabel->y() == filesTop + 2 * w->S(32);
+        // Drops still arrive; the running search keeps the folders it started with.
+        w->FormDropFiles({treeRoot_ + QStringLiteral("/sub")});
+        look.listAfterDrop = Items(w->DirectoriesListBox);
     });
     QString timeAtSummary;
     services_.onMessage = [&](const ShownMessage&) { timeAtSummary = w->TimeLabel->text(); };
@@ -352,6 +369,8 @@ void TestMainWindow::searchShowsStatesSummaryAndFirstPair() {
     QCOMPARE(look.imageLabel1, QStringLiteral("No Image"));
     QCOMPARE(look.percent, QStringLiteral("0%"));
     QVERIFY(look.labelWorksWhileDisabled);
+    QVERIFY(look.labelsFollowResize);
+    QCOMPARE(look.listAfterDrop, (QStringList{treeRoot_ + QLatin1Char('/'), treeRoot_ + QStringLiteral("/sub/")}));
 
     // The summary, as an information box.
     QCOMPARE(services_.messages.size(), 1);
@@ -782,6 +801,26 @@ void TestMainWindow::progressBarFollowsTheProgressLine() {
         if (c.value >= 0)
             QVERIFY2(w->SearchProgressBar->value() == c.value, c.text);
     }
+}
+
+void TestMainWindow::timerShowsElapsedTimeOnlyWhileSearching() {
+    auto w = NewWindow();
+    QCOMPARE(w->Timer1->interval(), 1000);
+    QVERIFY(!w->Timer1->isActive());
+    w->Driver().SearchStopped = false;
+    w->StartElapsedTimer();
+    QVERIFY(w->Timer1->isActive());
+    w->TimeLabel->setText(QStringLiteral("x"));
+    w->Timer1Timer();
+    QCOMPARE(w->TimeLabel->text(), QStringLiteral("Elapsed time: 00:00:00"));
+    QCOMPARE(w->TimeText(), w->TimeLabel->text());
+    // Once a stop was asked for, the time stands still.
+    w->Driver().SearchStopped = true;
+    w->TimeLabel->setText(QStringLiteral("x"));
+    w->Timer1Timer();
+    QCOMPARE(w->TimeLabel->text(), QStringLiteral("x"));
+    w->StopElapsedTimer();
+    QVERIFY(!w->Timer1->isActive());
 }
 
 QTEST_MAIN(TestMainWindow)
