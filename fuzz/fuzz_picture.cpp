@@ -1,0 +1,57 @@
+// Decodes one file of any readable format and computes its signature, as the search does for each picture.
+#include "engine/PairMatcher.h"
+#include "fuzz/FuzzFormats.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QTemporaryDir* workFolder = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    // Qt's image plugins are found through the application object.
+    static QCoreApplication app(*argc, *argv);
+    // Files go to memory where the system offers it: the target writes one per input.
+    const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
+                                                                   : QString();
+    workFolder = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
+    if (!workFolder->isValid())
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QString path = workFolder->filePath(QString::fromLatin1(FuzzPictureName(data[0])));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));
+    }
+
+    // The matcher's own source: the same decoding, grey palette and signature steps as a search.
+    DecodingPictureSource source(100, 100);
+    auto m = std::make_unique<TSignatureMatrix>();
+    TWaveletCoefs pos{}, neg{};
+    try {
+        const LoadResult size = source.Measure(0, path);
+        if (size.Width <= 0 || size.Height <= 0)
+            std::abort();  // a decoded picture always has a size
+        source.Sign(*m, pos, neg);
+    } catch (const PictureError&) {
+        // Damaged input is expected to fail this way and only this way.
+    }
+    return 0;
+}

@@ -1,0 +1,109 @@
+// Writes the seed corpora of the fuzz targets into <output>/picture, <output>/settings and
+// <output>/update_reply: small valid inputs of every kind, so the fuzzer starts from deep inside each parser.
+#include "core/PictureFixtures.h"
+#include "fuzz/FuzzFormats.h"
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+enum FormatIndex : uint8_t { kJpg, kPng, kGif, kBmp, kTif, kCr2 };
+
+void Put(const QString& folder, const QString& name, const QByteArray& bytes)
+{
+    QDir().mkpath(folder);
+    fixtures::WriteBytes(folder + QLatin1Char('/') + name, bytes);
+}
+
+void PutPicture(const QString& folder, const char* name, FormatIndex format, const QByteArray& content)
+{
+    Put(folder, QString::fromLatin1(name), QByteArray(1, static_cast<char>(format)) + content);
+}
+
+// Small sizes keep each execution fast; the fuzzer grows them where that finds something new.
+void PictureSeeds(const QString& folder)
+{
+    const QImage small = fixtures::MakeNaturalPicture(24, 16, 1);
+    const QImage tiny = fixtures::MakeNaturalPicture(6, 9, 2);
+    for (const auto& [name, options] : {std::pair{"jpg-rgb", fixtures::JpegOptions{}},
+                                        std::pair{"jpg-grey", fixtures::JpegOptions{80, fixtures::JpegModel::Grey}},
+                                        std::pair{"jpg-cmyk", fixtures::JpegOptions{80, fixtures::JpegModel::Cmyk}},
+                                        std::pair{"jpg-ycck", fixtures::JpegOptions{80, fixtures::JpegModel::Ycck}},
+                                        std::pair{"jpg-progressive",
+                                                  fixtures::JpegOptions{75, fixtures::JpegModel::Rgb, true}}})
+        PutPicture(folder, name, kJpg, fixtures::EncodeJpeg(small, options));
+
+    PutPicture(folder, "png-rgb", kPng, fixtures::EncodeImage(small, "png"));
+    PutPicture(folder, "png-alpha", kPng,
+               fixtures::EncodeImage(tiny.convertToFormat(QImage::Format_ARGB32), "png"));
+    PutPicture(folder, "png-indexed", kPng,
+               fixtures::EncodeImage(small.convertToFormat(QImage::Format_Indexed8), "png"));
+    PutPicture(folder, "png-grey16", kPng,
+               fixtures::EncodeImage(tiny.convertToFormat(QImage::Format_Grayscale16), "png"));
+    PutPicture(folder, "bmp-rgb", kBmp, fixtures::EncodeImage(small, "bmp"));
+    PutPicture(folder, "bmp-indexed", kBmp,
+               fixtures::EncodeImage(tiny.convertToFormat(QImage::Format_Indexed8), "bmp"));
+    PutPicture(folder, "tif-rgb", kTif, fixtures::EncodeImage(small, "tiff"));
+    PutPicture(folder, "tif-mono", kTif,
+               fixtures::EncodeImage(tiny.convertToFormat(QImage::Format_Mono), "tiff"));
+
+    fixtures::GifFrame frame{8, 6, std::vector<uint8_t>(48), -1};
+    for (size_t i = 0; i < frame.Indices.size(); ++i)
+        frame.Indices[i] = static_cast<uint8_t>(i % 5);
+    const std::vector<QRgb> palette = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                       qRgb(200, 200, 200)};
+    PutPicture(folder, "gif-one", kGif, fixtures::MakeGif(palette, {frame}));
+    fixtures::GifFrame clear = frame;
+    clear.TransparentIndex = 4;
+    PutPicture(folder, "gif-two", kGif, fixtures::MakeGif(palette, {clear, frame}, 4));
+
+    PutPicture(folder, "cr2-dng", kCr2, fixtures::MakeLinearDng(tiny));
+    PutPicture(folder, "cr2-dng-rotated", kCr2, fixtures::MakeLinearDng(tiny, 6));
+}
+
+void SettingsSeeds(const QString& folder)
+{
+    Put(folder, "defaults.ini",
+        "[Main]\r\nSearchJPG=1\r\nSearchBMP=1\r\nSearchGIF=1\r\nSearchPNG=1\r\nSearchTIFF=0\r\nSearchCR2=0\r\n"
+        "SearchSimilar=1\r\nMoveToRecycle=1\r\nDeleteWithoutAsking=0\r\nSearchOnlyIdentical=0\r\n"
+        "AutoCheckUpdates=0\r\nScanSubfolders=1\r\nMinPicWidth=100\r\nMinPicHeight=100\r\n");
+    Put(folder, "hex-and-signs.ini", "[main]\nminpicwidth = 0x7FFFFFFF\nMinPicHeight=-5\nSearchGIF=$1F\nSearchPNG=+0\n");
+    Put(folder, "quotes-comments.ini",
+        "; note\n[Other]\nkey=value\n\n[ Main ]\nMinPicWidth=\"300\"\nMinPicHeight='40'\n;SearchJPG=0\n[Main]\nSearchJPG=0\n");
+    Put(folder, "bom-utf8.ini", "\xEF\xBB\xBF[Main]\r\nMinPicWidth=7\r\nName=\xC3\xA9t\xC3\xA9\r\n");
+    Put(folder, "utf16.ini", QByteArray("\xFF\xFE[\0M\0a\0i\0n\0]\0\r\0\n\0S\0e\0a\0r\0c\0h\0C\0R\0\x32\0=\0\x31\0", 38));
+    Put(folder, "latin1.ini", "[Main]\nPath=\xE9\xFF\x80\nMinPicWidth=0xFFFFFFFF\n");
+}
+
+void ReplySeeds(const QString& folder)
+{
+    const auto reply = [](uint8_t flags, int status, const QByteArray& contentType, const QByteArray& body) {
+        return QByteArray(1, static_cast<char>(flags)) + static_cast<char>(status >> 8) +
+               static_cast<char>(status & 0xFF) + contentType + '\n' + body;
+    };
+    Put(folder, "current", reply(0, 200, "text/plain", "1.2.1"));
+    Put(folder, "newer-utf8", reply(0, 200, "text/plain; charset=\"UTF-8\"", "2.0 \xE2\x80\x94 beta"));
+    Put(folder, "utf16", reply(0, 200, "text/html; charset=utf-16", QByteArray("\xFF\xFE\x31\0.\0\x33\0", 8)));
+    Put(folder, "redirect", reply(0, 301, "text/html", "moved"));
+    Put(folder, "failed", reply(1, 0, "", ""));
+    Put(folder, "too-large", reply(2, 200, "text/plain", QByteArray(5000, '9')));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds <output folder>\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    PictureSeeds(out + QStringLiteral("/picture"));
+    SettingsSeeds(out + QStringLiteral("/settings"));
+    ReplySeeds(out + QStringLiteral("/update_reply"));
+    return 0;
+}
