@@ -1,6 +1,7 @@
 #include "ui/CheckUpdatesUnit.h"
 
 #include "ui/SiteAddresses.h"
+#include "ui/UpdateReply.h"
 
 #include <QLabel>
 #include <QNetworkAccessManager>
@@ -8,7 +9,6 @@
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStringDecoder>
 #include <QTimer>
 
 namespace {
@@ -23,24 +23,6 @@ constexpr int kOKButtonLayoutLeft = 305;  // where "Cancel" stands beside "Go to
 constexpr int kDotInterval = 250;         // milliseconds between two steps of the dots
 
 const QString kCheckingText = QStringLiteral("Checking for Update");
-
-// The reply's text in the character set it declares; Latin-1 when it declares none this program knows,
-// since every byte then still shows as one character.
-QString DecodeBody(const QByteArray& body, const QNetworkReply& reply) {
-    const QString contentType = reply.header(QNetworkRequest::ContentTypeHeader).toString();
-    static const QString kCharset = QStringLiteral("charset=");
-    const qsizetype at = contentType.indexOf(kCharset, 0, Qt::CaseInsensitive);
-    if (at >= 0) {
-        QString name = contentType.mid(at + kCharset.size()).section(u';', 0, 0).trimmed();
-        name.remove(u'"');
-        QStringDecoder decoder(name.toLatin1().constData());
-        if (decoder.isValid())
-            return decoder.decode(body);
-    }
-    return QString::fromLatin1(body);
-}
-
-bool IsSuccessStatus(int status) { return status >= 200 && status < 300; }
 
 }  // namespace
 
@@ -168,18 +150,15 @@ void TUpdateForm::ReplyFinished(QNetworkReply* reply) {
     if (!checkRunning_)
         return;  // the window was closed; done() has already ended the check
 
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    // A redirect is a failure too: the version file is expected at exactly this address.
-    if (reply->error() != QNetworkReply::NoError || !IsSuccessStatus(status) || replyTooLarge_) {
-        ShowResult(false, {});
-        return;
-    }
-    const QByteArray body = reply->readAll();
-    if (body.size() > kMaxReplyBytes) {
-        ShowResult(false, {});
-        return;
-    }
-    ShowResult(true, DecodeBody(body, *reply));
+    UpdateReplyFacts facts;
+    facts.NetworkError = reply->error() != QNetworkReply::NoError;
+    facts.HttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    facts.TooLarge = replyTooLarge_;
+    facts.ContentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    if (!facts.NetworkError && !facts.TooLarge)
+        facts.Body = reply->readAll();
+    const std::optional<QString> version = EvaluateUpdateReply(facts, kMaxReplyBytes);
+    ShowResult(version.has_value(), version.value_or(QString()));
 }
 
 void TUpdateForm::ShowResult(bool replied, const QString& body) {
