@@ -90,8 +90,7 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
 }
 
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host) {
-    DecodingPictureSource source(settings.MinPicWidth, settings.MinPicHeight);
-    MatchPictures(catalogue, settings, host, source);
+    MatchPictures(catalogue, settings, host, DefaultPictureSupply());
 }
 
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source) {
@@ -113,6 +112,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
             return;
         catalogue.LastPicIndex = i;
         const QString path = catalogue.PicturePath(i);
+        source.WaitUntilReady(i, path, host);
 
         LoadResult size;
         try {
@@ -127,7 +127,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         pic.Height = size.Height;
         pic.Width = size.Width;
         // A head that cannot be read leaves the previous one in the buffer, as the record then shows.
-        ReadFileHead(path, head);
+        source.ReadHead(path, head);
         pic.PreBuffer = head;
         if (!settings.SearchOnlyIdentical)
             source.Sign(*m, pic.WaveletCoefsPos, pic.WaveletCoefsNeg);

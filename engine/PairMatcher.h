@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "engine/PictureSupply.h"
 #include "engine/SearchHost.h"
 #include "picture/Bitmap.h"
 #include "picture/PictureLoader.h"
@@ -26,6 +27,12 @@ public:
     // Signature of the picture measured last: the sign matrix (+1, -1, 0; (0, 0) always 0) and the kept
     // positive and negative positions.
     virtual void Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) = 0;
+    // Called before Measure, outside its error handling. A source that prepares pictures ahead waits here
+    // for picture `index`, letting `host` process messages while it waits.
+    virtual void WaitUntilReady(int32_t /*index*/, const QString& /*path*/, SearchHost& /*host*/) {}
+    // The head of the picture measured last into `head`; a head that cannot be read leaves `head` as it
+    // was (the matcher's buffer then still holds the last head read).
+    virtual void ReadHead(const QString& path, TPreBuffer& head) { ReadFileHead(path, head); }
 };
 
 // The search's source: LoadWorkPicture onto its own 128 x 128 work bitmap, then grey palette, average
@@ -71,7 +78,12 @@ struct PartnerMatch {
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
                                   bool onlyIdentical, const FilesEqualFn& filesEqual);
 
-// Runs over Pictures[0 .. PicCapacity-1] after the catalogue has been trimmed and the pair list allocated.
+// Runs over Pictures[0 .. PicCapacity-1] after the catalogue has been trimmed and the pair list allocated,
+// with the threads and cache of DefaultPictureSupply().
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host);
-// The same with sizes and signatures taken from `source`.
+// The same with pictures decoded and signed on worker threads ahead of the matcher, and the signature cache
+// when `supply` asks for it. The results are those of the plain sequential run.
+void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
+                   const PictureSupplyOptions& supply);
+// The plain sequential run, on this thread, with sizes and signatures taken from `source`.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source);

@@ -1,0 +1,22 @@
+// How a search gets its pictures: how many threads decode and sign them, and whether the signature cache
+// is used. The window and voralin-cli set these once at start; tests pass their own.
+#pragma once
+
+#include <QString>
+
+struct PictureSupplyOptions {
+    int Threads = 0;        // decoding threads; 0 or less means one per core
+    bool UseCache = false;  // off unless the program turns it on, so tests and tools never write the user's cache
+    QString CacheFolder;    // empty: DefaultSignatureCacheFolder()
+};
+
+// The options the plain MatchPictures(catalogue, settings, host) uses. Set from the main thread only.
+PictureSupplyOptions DefaultPictureSupply();
+void SetDefaultPictureSupply(const PictureSupplyOptions& options);
+
+// The number of decoding threads the options stand for: Threads when above 0, else the core count (at least 1).
+int EffectiveThreadCount(const PictureSupplyOptions& options);
+
+// ~/.cache/Voralin/ (under XDG_CACHE_HOME when set), the same for the window and voralin-cli whatever
+// application name each one carries. Ends with "/".
+QString DefaultSignatureCacheFolder();
