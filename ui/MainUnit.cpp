@@ -160,7 +160,11 @@ TMainForm::TMainForm(PlatformServices& services, QWidget* parent) : QMainWindow(
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The controls go while the window is still whole: filters and handlers that refer back to it can run
+    // as its children are torn down.
+    delete centralWidget();
+}
 
 int TMainForm::S(int designUnits) const {
     return static_cast<int>(std::lround(designUnits * scale_));
