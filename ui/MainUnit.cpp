@@ -428,14 +428,14 @@ void TMainForm::SetupImagePanel(int side) {
     TPanel* buttons = MakePanel(textPanel, name("ImageButtonsPanel").constData(), false);
     buttons->SetColour(kPanelColour, kPanelText);
 
-    struct Spec {
+    struct PictureButton {
         const char* button;
         const char* label;
         const char* hint;
         const char* caption;
         const char* icon;
     };
-    const Spec specs[3] = {{"MoveImageButton", "MoveImageLabel", "Move file", "move", ":/voralin/move-file.svg"},
+    const PictureButton buttonSet[3] = {{"MoveImageButton", "MoveImageLabel", "Move file", "move", ":/voralin/move-file.svg"},
                            {"BrowseImageButton", "BrowseImageLabel", "Browse file", "browse",
                             ":/voralin/browse-file.svg"},
                            {"DeleteImageButton", "DeleteImageLabel", "Delete file", "delete",
@@ -449,9 +449,9 @@ void TMainForm::SetupImagePanel(int side) {
     families.insert(families.size() - 1, QStringLiteral("DejaVu Sans Condensed"));
     captionFont.setFamilies(families);
     for (int i = 0; i < 3; ++i) {
-        made[i] = MakePictureButton(buttons, name(specs[i].button).constData(), QLatin1String(specs[i].hint),
-                                    QLatin1String(specs[i].icon));
-        captions[i] = MakeLabel(buttons, name(specs[i].label).constData(), QLatin1String(specs[i].caption),
+        made[i] = MakePictureButton(buttons, name(buttonSet[i].button).constData(), QLatin1String(buttonSet[i].hint),
+                                    QLatin1String(buttonSet[i].icon));
+        captions[i] = MakeLabel(buttons, name(buttonSet[i].label).constData(), QLatin1String(buttonSet[i].caption),
                                 captionFont, Qt::AlignHCenter | Qt::AlignTop);
         SetTextColour(captions[i], kCaptionGrey);
     }
