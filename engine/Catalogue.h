@@ -25,6 +25,10 @@ struct TPicInfo {
     TPreBuffer PreBuffer{};
 };
 
+// Bytes a picture's record may take: its signature and head are inline, and 100 000 pictures must fit easily.
+constexpr size_t kPictureRecordBudget = 1536;
+static_assert(sizeof(TPicInfo) <= kPictureRecordBudget, "a picture record must stay within 1.5 KB");
+
 struct TPicturePair {
     int32_t PicIndex1 = 0;  // the earlier picture when recorded
     int32_t PicIndex2 = 0;  // the picture the matcher was processing

@@ -1,6 +1,8 @@
 // The pair matcher: measures and signs every picture once, then looks backwards for its nearest partner.
 #include "engine/PairMatcher.h"
 
+#include "engine/FastMatcher.h"
+
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -101,6 +103,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     Catalogue::SearchUse use(catalogue);
     TPreBuffer head{};
     auto m = std::make_unique<TSignatureMatrix>();
+    FastPartnerFinder finder(catalogue);  // same partners as FindPartnerReference, without a full pass each
     m->fill(0);
     const FilesEqualFn filesEqual = [&host](const QString& a, const QString& b) {
         return FilesEqual(a, b, [&host] { host.ProcessMessages(); });
@@ -133,7 +136,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
             source.Sign(*m, pic.WaveletCoefsPos, pic.WaveletCoefsNeg);
         pic.CCVStage = TCCVStage::Full;  // OnlyTotal is only ever a step on the way, so it is skipped
 
-        const PartnerMatch match = FindPartnerReference(catalogue, i, *m, settings.SearchOnlyIdentical, filesEqual);
+        const PartnerMatch match = finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual);
         if (match.Partner >= 0) {
             catalogue.AppendPair({match.Partner, i, SimilarityFromScore(match.Score)});
             host.SetCurrentDuplicatesText(QStringLiteral("Similar pairs found: %1").arg(catalogue.LastPairIndex + 1));

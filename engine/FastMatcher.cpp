@@ -1,0 +1,428 @@
+// The fast candidate search: sketches with an upper bound, exact counts for the few candidates the bound lets
+// through, a head-hash chain for byte-identity, and the scan spread over threads with the nearest pass kept.
+#include "engine/FastMatcher.h"
+
+#include <algorithm>
+#include <bit>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <numeric>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr int kSide = 128;
+constexpr int kPositions = kSide * kSide;
+constexpr int kTokens = 2 * kPositions;        // position * 2 + sign (0 positive, 1 negative)
+constexpr int kExactBits = 2 * kSketchExactPositions;
+constexpr int kNeeded = 125;                   // a count of 125 gives the score 50
+constexpr int32_t kFirstRerank = 1024;         // positions are re-ranked at 1024, 4096, 16384, ... pictures
+constexpr int kRerankGrowth = 4;
+constexpr double kFullScore = 100;
+constexpr int kSignatureSlots = kWaveletSlots;
+
+// Buckets for the tokens outside the exact part; a multiplicative hash spreads neighbouring positions.
+uint16_t bucketOf(int token) {
+    return static_cast<uint16_t>((static_cast<uint32_t>(token) * 0x9E3779B1u) >> 27) % kSketchBuckets;
+}
+
+uint64_t hashHead(const TPreBuffer& head) {
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    for (size_t k = 0; k < head.size(); k += 8) {
+        uint64_t w;
+        std::memcpy(&w, head.data() + k, 8);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
+// Upper bound of the tokens two sketches share: equal exact bits, and per bucket the smaller count.
+inline int sharedBound(const MatchSketch& a, const MatchSketch& b) {
+    int bound = 0;
+#pragma GCC unroll 12
+    for (int w = 0; w < kSketchWords; ++w)
+        bound += std::popcount(a.Bits[w] & b.Bits[w]);
+#if defined(__SSE2__)
+    static_assert(kSketchBuckets == 32);
+    const __m128i zero = _mm_setzero_si128();
+    const auto* pa = reinterpret_cast<const __m128i*>(a.Buckets.data());
+    const auto* pb = reinterpret_cast<const __m128i*>(b.Buckets.data());
+    const __m128i s = _mm_add_epi64(_mm_sad_epu8(_mm_min_epu8(_mm_load_si128(pa), _mm_load_si128(pb)), zero),
+                                    _mm_sad_epu8(_mm_min_epu8(_mm_load_si128(pa + 1), _mm_load_si128(pb + 1)), zero));
+    bound += _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
+#else
+    for (int c = 0; c < kSketchBuckets; ++c)
+        bound += std::min(a.Buckets[c], b.Buckets[c]);
+#endif
+    return bound;
+}
+
+// The hot loop: from `from` down to `lo`, the first sketch whose bound reaches kNeeded, or lo - 1. Compiled
+// twice, and the popcnt instruction is used where the processor has it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+int32_t nextSurvivor(const MatchSketch* sketches, int32_t from, int32_t lo, const MatchSketch& query) {
+    for (int32_t k = from; k >= lo; --k) {
+        if (sharedBound(sketches[k], query) >= kNeeded)
+            return k;
+    }
+    return lo - 1;
+}
+
+void addToken(MatchSketch& sketch, uint16_t slot) {
+    if (slot < kExactBits)
+        sketch.Bits[slot / 64] |= uint64_t{1} << (slot % 64);
+    else
+        ++sketch.Buckets[slot - kExactBits];
+}
+
+// Diagonal order of the coefficient matrix: the coarse positions that most pictures keep come first.
+int coarseness(int position) {
+    const int x = position / kSide, y = position % kSide;
+    return (x + y) * kSide + x;
+}
+
+}  // namespace
+
+struct FastPartnerFinder::Query {
+    MatchSketch Sketch;
+    const TSignatureMatrix* M = nullptr;
+    const TPicInfo* Current = nullptr;
+    uint64_t HeadHash = 0;
+};
+
+// Worker threads that run one task together with the caller and wait for the next.
+class FastPartnerFinder::Pool {
+public:
+    explicit Pool(int workers) {
+        for (int w = 0; w < workers; ++w)
+            threads_.emplace_back([this] { work(); });
+    }
+    ~Pool() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        start_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    // Runs `task` on every worker and on the calling thread; returns when all have finished it.
+    void Run(const std::function<void()>& task) {
+        {
+            std::lock_guard lock(mutex_);
+            task_ = &task;
+            running_ = static_cast<int>(threads_.size());
+            ++generation_;
+        }
+        start_.notify_all();
+        task();
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return running_ == 0; });
+        task_ = nullptr;
+    }
+
+private:
+    void work() {
+        uint64_t seen = 0;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            start_.wait(lock, [&] { return quit_ || generation_ != seen; });
+            if (quit_)
+                return;
+            seen = generation_;
+            const std::function<void()>* task = task_;
+            lock.unlock();
+            (*task)();
+            lock.lock();
+            if (--running_ == 0)
+                done_.notify_one();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable start_;
+    std::condition_variable done_;
+    const std::function<void()>* task_ = nullptr;
+    uint64_t generation_ = 0;
+    int running_ = 0;
+    bool quit_ = false;
+    std::vector<std::thread> threads_;
+};
+
+FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOptions options)
+    : catalogue_(catalogue), options_(options), slotOfToken_(kTokens), positionUse_(kPositions),
+      nextRerank_(kFirstRerank), headTable_(1024, -1) {
+    if (options_.Threads <= 0)
+        options_.Threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options_.BlockSize = std::max(options_.BlockSize, 1);
+    const auto expected = static_cast<size_t>(std::max(catalogue.PicCapacity, 0));
+    index_.reserve(expected);
+    sketches_.reserve(expected);
+    headHash_.reserve(expected);
+    headPrev_.reserve(expected);
+    rerank();
+}
+
+FastPartnerFinder::~FastPartnerFinder() = default;
+
+FastPartnerFinder::Stats FastPartnerFinder::Statistics() const {
+    return {candidates_.load(), verified_.load()};
+}
+
+// Ranks positions by use (coarse first among equals), gives the leading ones exact bits, and rebuilds every
+// sketch with the new slots.
+void FastPartnerFinder::rerank() {
+    std::vector<int> order(kPositions - 1);
+    std::iota(order.begin(), order.end(), 1);  // position 0 is never counted
+    std::sort(order.begin(), order.end(), [this](int a, int b) {
+        if (positionUse_[a] != positionUse_[b])
+            return positionUse_[a] > positionUse_[b];
+        return coarseness(a) < coarseness(b);
+    });
+    for (int token = 0; token < kTokens; ++token)
+        slotOfToken_[token] = static_cast<uint16_t>(kExactBits + bucketOf(token));
+    for (int rank = 0; rank < kSketchExactPositions; ++rank) {
+        slotOfToken_[2 * order[rank]] = static_cast<uint16_t>(2 * rank);
+        slotOfToken_[2 * order[rank] + 1] = static_cast<uint16_t>(2 * rank + 1);
+    }
+    size_t irregular = 0;
+    for (size_t dense = 0; dense < index_.size(); ++dense) {
+        if (irregular < irregular_.size() && irregular_[irregular] == static_cast<int32_t>(dense)) {
+            ++irregular;
+            continue;
+        }
+        sketchOf(catalogue_.Pictures[static_cast<size_t>(index_[dense])], sketches_[dense]);
+    }
+}
+
+void FastPartnerFinder::sketchOf(const TPicInfo& pic, MatchSketch& out) const {
+    out = MatchSketch{};
+    auto take = [&](const TWaveletCoefs& coefs, int sign) {
+        for (const TWaveletPoint& p : coefs) {
+            const int position = p.X * kSide + p.Y;
+            if (position != 0)
+                addToken(out, slotOfToken_[2 * position + sign]);
+        }
+    };
+    take(pic.WaveletCoefsPos, 0);
+    take(pic.WaveletCoefsNeg, 1);
+}
+
+// The bound needs each token at most once and every position inside the matrix. Signatures always are like
+// that; anything else is kept aside and counted exactly every time.
+bool FastPartnerFinder::isRegular(const TPicInfo& pic) {
+    std::vector<bool> seen(kTokens);
+    auto check = [&](const TWaveletCoefs& coefs, int sign) {
+        for (const TWaveletPoint& p : coefs) {
+            if (p.X == 0 && p.Y == 0)
+                continue;
+            if (p.X >= kSide || p.Y >= kSide)
+                return false;
+            const int token = 2 * (p.X * kSide + p.Y) + sign;
+            if (seen[token])
+                return false;
+            seen[token] = true;
+        }
+        return true;
+    };
+    return check(pic.WaveletCoefsPos, 0) && check(pic.WaveletCoefsNeg, 1);
+}
+
+void FastPartnerFinder::add(int32_t j) {
+    const TPicInfo& pic = catalogue_.Pictures[static_cast<size_t>(j)];
+    const auto dense = static_cast<int32_t>(index_.size());
+    index_.push_back(j);
+    sketches_.emplace_back();
+    headHash_.push_back(hashHead(pic.PreBuffer));
+    headPrev_.push_back(-1);
+    insertHead(headHash_.back(), dense);
+    if (isRegular(pic)) {
+        sketchOf(pic, sketches_.back());
+        for (const TWaveletCoefs* coefs : {&pic.WaveletCoefsPos, &pic.WaveletCoefsNeg}) {
+            for (const TWaveletPoint& p : *coefs)
+                ++positionUse_[p.X * kSide + p.Y];
+        }
+    } else {
+        irregular_.push_back(dense);  // its sketch stays empty, so the scan never stops at it
+    }
+    if (static_cast<int32_t>(index_.size()) >= nextRerank_) {
+        nextRerank_ *= kRerankGrowth;
+        rerank();
+    }
+}
+
+void FastPartnerFinder::catchUp(int32_t i) {
+    for (; indexedUpTo_ < i; ++indexedUpTo_) {
+        if (catalogue_.Pictures[static_cast<size_t>(indexedUpTo_)].CCVStage == TCCVStage::Full)
+            add(indexedUpTo_);
+    }
+}
+
+void FastPartnerFinder::insertHead(uint64_t hash, int32_t dense) {
+    if ((headCount_ + 1) * 2 > headTable_.size()) {
+        std::vector<int32_t> old(headTable_.size() * 2, -1);
+        old.swap(headTable_);
+        const size_t mask = headTable_.size() - 1;
+        for (int32_t latest : old) {
+            if (latest < 0)
+                continue;
+            size_t slot = headHash_[static_cast<size_t>(latest)] & mask;
+            while (headTable_[slot] >= 0)
+                slot = (slot + 1) & mask;
+            headTable_[slot] = latest;
+        }
+    }
+    const size_t mask = headTable_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const int32_t latest = headTable_[slot];
+        if (latest < 0) {
+            headTable_[slot] = dense;
+            ++headCount_;
+            return;
+        }
+        if (headHash_[static_cast<size_t>(latest)] == hash) {
+            headPrev_[static_cast<size_t>(dense)] = latest;
+            headTable_[slot] = dense;
+            return;
+        }
+    }
+}
+
+int32_t FastPartnerFinder::lookupHead(uint64_t hash) const {
+    const size_t mask = headTable_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const int32_t latest = headTable_[slot];
+        if (latest < 0 || headHash_[static_cast<size_t>(latest)] == hash)
+            return latest;
+    }
+}
+
+// Exactly the reference's count, except that a position outside the matrix (which signatures never hold)
+// counts as not shared instead of being read past the matrix's end.
+int FastPartnerFinder::exactCount(const TPicInfo& candidate, const TSignatureMatrix& m) const {
+    int count = 0;
+    auto take = [&](const TWaveletCoefs& coefs, double sign) {
+        for (const TWaveletPoint& p : coefs) {
+            const size_t position = static_cast<size_t>(p.X) * kSide + p.Y;
+            if (position != 0 && position < m.size() && m[position] * sign > 0)
+                ++count;
+        }
+    };
+    take(candidate.WaveletCoefsPos, 1);
+    take(candidate.WaveletCoefsNeg, -1);
+    return count;
+}
+
+// A signature partner: compatible proportions, heads that differ (equal heads are decided by the files
+// alone), and at least 125 shared signed positions.
+bool FastPartnerFinder::passes(const Query& q, int32_t dense) const {
+    const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(index_[static_cast<size_t>(dense)])];
+    const TPicInfo& current = *q.Current;
+    if (!AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
+        return false;
+    if (headHash_[static_cast<size_t>(dense)] == q.HeadHash && candidate.PreBuffer == current.PreBuffer)
+        return false;
+    return exactCount(candidate, *q.M) >= kNeeded;
+}
+
+int32_t FastPartnerFinder::scanAll(const Query& q) {
+    const auto n = static_cast<int32_t>(sketches_.size());
+    // The highest passing index in [lo, hi), or -1.
+    auto scanRange = [this, &q](int32_t hi, int32_t lo) {
+        int64_t verified = 0;
+        int32_t found = -1;
+        for (int32_t k = hi - 1;; --k) {
+            k = nextSurvivor(sketches_.data(), k, lo, q.Sketch);
+            if (k < lo)
+                break;
+            ++verified;
+            if (passes(q, k)) {
+                found = k;
+                break;
+            }
+        }
+        candidates_.fetch_add(hi - std::max(found, lo), std::memory_order_relaxed);
+        verified_.fetch_add(verified, std::memory_order_relaxed);
+        return found;
+    };
+    if (n < options_.ParallelFrom || options_.Threads < 2)
+        return scanRange(n, 0);
+
+    if (!pool_)
+        pool_ = std::make_unique<Pool>(options_.Threads - 1);
+    // Blocks are handed out nearest first. A block is skipped only when a pass above it is known, so every
+    // picture above the final answer has been looked at and the answer is the nearest pass.
+    std::atomic<int32_t> nextTop{n};
+    std::atomic<int32_t> best{-1};
+    const int32_t block = options_.BlockSize;
+    pool_->Run([&] {
+        for (;;) {
+            const int32_t top = nextTop.fetch_sub(block);
+            if (top <= 0 || best.load() >= top)
+                return;
+            const int32_t found = scanRange(top, std::max(top - block, 0));
+            int32_t known = best.load();
+            while (found > known && !best.compare_exchange_weak(known, found)) {
+            }
+        }
+    });
+    return best.load();
+}
+
+int32_t FastPartnerFinder::scanIrregular(const Query& q, int32_t above) const {
+    for (auto it = irregular_.rbegin(); it != irregular_.rend() && *it > above; ++it) {
+        if (passes(q, *it))
+            return *it;
+    }
+    return -1;
+}
+
+PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool onlyIdentical,
+                                     const FilesEqualFn& filesEqual) {
+    catchUp(i);
+    const TPicInfo& current = catalogue_.Pictures[static_cast<size_t>(i)];
+    Query q;
+    q.M = &m;
+    q.Current = &current;
+    q.HeadHash = hashHead(current.PreBuffer);
+
+    int32_t signatureDense = -1;
+    if (!onlyIdentical) {
+        for (int position = 1; position < kPositions; ++position) {
+            if (m[static_cast<size_t>(position)] > 0)
+                addToken(q.Sketch, slotOfToken_[2 * position]);
+            else if (m[static_cast<size_t>(position)] < 0)
+                addToken(q.Sketch, slotOfToken_[2 * position + 1]);
+        }
+        signatureDense = scanAll(q);
+        signatureDense = std::max(signatureDense, scanIrregular(q, signatureDense));
+    }
+    const int32_t signaturePartner = signatureDense >= 0 ? index_[static_cast<size_t>(signatureDense)] : -1;
+
+    // Equal heads above the signature partner, nearest first, each decided by a whole-file comparison: the
+    // same comparisons, in the same order, that the plain loop makes before it reaches that partner.
+    for (int32_t dense = lookupHead(q.HeadHash); dense >= 0; dense = headPrev_[static_cast<size_t>(dense)]) {
+        const int32_t j = index_[static_cast<size_t>(dense)];
+        if (j <= signaturePartner)
+            break;
+        const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(j)];
+        if (candidate.PreBuffer != current.PreBuffer ||
+            !AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
+            continue;
+        if (filesEqual(catalogue_.PicturePath(i), catalogue_.PicturePath(j)))
+            return {j, kFullScore};
+    }
+    if (signaturePartner < 0)
+        return {};
+    const TPicInfo& partner = catalogue_.Pictures[static_cast<size_t>(signaturePartner)];
+    return {signaturePartner, exactCount(partner, m) * kFullScore / kSignatureSlots};
+}

@@ -1,0 +1,96 @@
+// The matcher's candidate search without a full pass per picture: a compact sketch per earlier picture gives
+// an upper bound of the signed positions it can share with the current one, so most candidates are rejected
+// after a few word operations, and only the rest are counted exactly. Answers are FindPartnerReference's.
+#pragma once
+
+#include "engine/Catalogue.h"
+#include "engine/PairMatcher.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Per earlier picture: exact bits for the signed positions that pictures keep most often, and for every other
+// signed position a count per hash bucket. 128 bytes, two cache lines, streamed by the candidate loop.
+constexpr int kSketchExactPositions = 384;  // with both signs 768 bits; covers about two thirds of the tokens
+constexpr int kSketchWords = 2 * kSketchExactPositions / 64;
+constexpr int kSketchBuckets = 32;          // counts of the remaining tokens; a finer split bounds tighter
+
+struct alignas(64) MatchSketch {
+    std::array<uint64_t, kSketchWords> Bits{};
+    std::array<uint8_t, kSketchBuckets> Buckets{};
+};
+static_assert(sizeof(MatchSketch) == 128, "two cache lines per candidate");
+
+struct FastMatcherOptions {
+    int Threads = 0;               // threads for one candidate scan, the caller's included; 0: one per core
+    int32_t ParallelFrom = 16384;  // fewer indexed pictures than this are scanned on the caller's thread alone
+    int32_t BlockSize = 4096;      // pictures per unit of work handed to a thread, nearest first
+};
+
+// Finds the same partner as FindPartnerReference, with the same FilesEqual calls in the same order, for every
+// picture i in increasing order of one matching run. The finder indexes each earlier picture once, when the
+// first later picture asks (so a picture's stage and record must not change after its own turn), and spreads
+// long candidate scans over threads.
+class FastPartnerFinder {
+public:
+    explicit FastPartnerFinder(const Catalogue& catalogue, FastMatcherOptions options = {});
+    ~FastPartnerFinder();
+    FastPartnerFinder(const FastPartnerFinder&) = delete;
+    FastPartnerFinder& operator=(const FastPartnerFinder&) = delete;
+
+    // The nearest earlier partner of picture i: as FindPartnerReference(catalogue, i, m, onlyIdentical,
+    // filesEqual). Calls for one finder must come with increasing i.
+    PartnerMatch Find(int32_t i, const TSignatureMatrix& m, bool onlyIdentical, const FilesEqualFn& filesEqual);
+
+    // Counters for the benchmarks.
+    struct Stats {
+        int64_t Candidates = 0;  // sketches looked at
+        int64_t Verified = 0;    // candidates whose bound passed and which were counted exactly
+    };
+    Stats Statistics() const;
+    // Bytes held per indexed picture, besides the catalogue.
+    static constexpr size_t kBytesPerPicture = sizeof(MatchSketch) + sizeof(int32_t) * 2 + sizeof(uint64_t);
+
+private:
+    struct Query;
+    class Pool;
+
+    void catchUp(int32_t i);
+    void add(int32_t j);
+    void sketchOf(const TPicInfo& pic, MatchSketch& out) const;
+    bool isRegular(const TPicInfo& pic);
+    void rerank();
+    int32_t scanAll(const Query& q);
+    int32_t scanIrregular(const Query& q, int32_t above) const;
+    int exactCount(const TPicInfo& candidate, const TSignatureMatrix& m) const;
+    bool passes(const Query& q, int32_t dense) const;
+    void insertHead(uint64_t hash, int32_t dense);
+    int32_t lookupHead(uint64_t hash) const;
+
+    const Catalogue& catalogue_;
+    FastMatcherOptions options_;
+    int32_t indexedUpTo_ = 0;  // pictures below this have been looked at by catchUp
+
+    // Structure of arrays over the indexed (Full) pictures, in catalogue order.
+    std::vector<int32_t> index_;  // catalogue index
+    std::vector<MatchSketch> sketches_;
+    std::vector<uint64_t> headHash_;
+    std::vector<int32_t> headPrev_;  // the next lower indexed picture with the same head hash, or -1
+    std::vector<int32_t> irregular_; // dense indices whose lists repeat a position or leave the matrix
+
+    // Token (position * 2 + sign) -> exact bit (< 2 * kSketchExactPositions) or 2 * kSketchExactPositions +
+    // bucket. Positions are ranked by how often indexed pictures keep them, re-ranked as the index grows.
+    std::vector<uint16_t> slotOfToken_;
+    std::vector<int64_t> positionUse_;
+    int32_t nextRerank_ = 0;
+
+    std::vector<int32_t> headTable_;  // open addressing: dense index of the latest picture per head hash
+    size_t headCount_ = 0;
+
+    std::atomic<int64_t> candidates_{0};
+    std::atomic<int64_t> verified_{0};
+    std::unique_ptr<Pool> pool_;
+};
