@@ -1,43 +1,16 @@
 // The program's entry: the application object with the general error report, the four windows created once
 // in their fixed order, and the message loop.
+#include "engine/PictureSupply.h"
 #include "ui/AboutUnit.h"
 #include "ui/CheckUpdatesUnit.h"
-#include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
 #include "ui/QtPlatformServices.h"
 #include "ui/SettingsUnit.h"
+#include "ui/VoralinApplication.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
-#include <exception>
-
-namespace {
-
-// Reports an error that escapes any handler and lets the program go on; handlers normally report their own
-// through RunGuarded, this catches what they do not.
-class VoralinApplication : public QApplication {
-public:
-    VoralinApplication(int& argc, char** argv, PlatformServices& services)
-        : QApplication(argc, argv), services_(services) {}
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            ShowGeneralError(services_, activeWindow(), QString::fromUtf8(e.what()));
-        } catch (...) {
-            ShowGeneralError(services_, activeWindow(), QStringLiteral("Unknown error"));
-        }
-        return false;
-    }
-
-private:
-    PlatformServices& services_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QtPlatformServices services;
@@ -46,6 +19,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Voralin"));
     QApplication::setApplicationVersion(QStringLiteral("1.2.1"));
     QGuiApplication::setDesktopFileName(QStringLiteral("voralin"));
+    // The window's searches decode on every core and keep signatures in ~/.cache/Voralin/ between searches.
+    PictureSupplyOptions supply;
+    supply.UseCache = true;
+    SetDefaultPictureSupply(supply);
 
     TMainForm mainForm(services);
     QApplication::setWindowIcon(mainForm.windowIcon());
