@@ -18,7 +18,9 @@ constexpr TypeName kTypes[] = {
 };
 
 // Options that belong to the search only, refused together with --signature.
-const QStringList kSearchOnlyOptions = {"--types", "--no-subfolders", "--identical-only", "--output", "--quiet"};
+const QStringList kSearchOnlyOptions = {"--types", "--no-subfolders", "--identical-only", "--output",
+                                        "--quiet", "--threads", "--no-cache"};
+constexpr int32_t kMaxThreads = 256;  // more would only cost memory for look-ahead
 
 std::optional<int32_t> parseCount(const QString& text) {
     if (text.isEmpty() || text.size() > 10)
@@ -109,6 +111,16 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             options.Settings.SearchOnlyIdentical = true;
         } else if (arg == QLatin1String("--quiet") && noValue()) {
             options.Quiet = true;
+        } else if (arg == QLatin1String("--no-cache") && noValue()) {
+            options.UseCache = false;
+        } else if (arg == QLatin1String("--threads")) {
+            const auto text = takeValue();
+            if (!text)
+                return fail(QStringLiteral("missing value for --threads"));
+            const auto number = parseCount(*text);
+            if (!number || *number < 1 || *number > kMaxThreads)
+                return fail(QStringLiteral("bad number for --threads: %1").arg(*text));
+            options.Threads = *number;
         } else if (arg == QLatin1String("--types")) {
             const auto list = takeValue();
             if (!list)
@@ -153,7 +165,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 QString SynopsisText() {
     return QStringLiteral(
         "usage: voralin-cli [--types LIST] [--no-subfolders] [--identical-only] [--min-width N] [--min-height N]\n"
-        "                   [--output FILE] [--quiet] FOLDER...\n"
+        "                   [--output FILE] [--quiet] [--threads N] [--no-cache] FOLDER...\n"
         "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n");
 }
 
@@ -169,6 +181,8 @@ QString UsageText() {
         "  --min-height N     leave out pictures lower than N pixels (default 100)\n"
         "  --output FILE      write the CSV to FILE instead of standard output\n"
         "  --quiet            no progress lines on standard error\n"
+        "  --threads N        decode pictures on N threads, 1 to 256 (default: one per core)\n"
+        "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "\n"
         "Exit status: 0 when the search ran (also when interrupted with Ctrl-C: the pairs found so far are\n"

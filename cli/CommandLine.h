@@ -11,6 +11,8 @@ struct CliOptions {
     TSettings Settings;          // types, minimum sizes, identical-only, subfolders; settings defaults otherwise
     QString OutputFile;          // empty: standard output
     bool Quiet = false;          // no progress lines
+    int Threads = 0;             // --threads: decoding threads, 0 for one per core
+    bool UseCache = true;        // --no-cache turns the signature cache off
     bool SignatureMode = false;  // --signature: diagnostic blocks instead of a search
     bool Help = false;
     QStringList Paths;           // folders (made absolute, ending with "/") or, with --signature, files as given

@@ -166,6 +166,11 @@ int runSearch(const CliOptions& options) {
             writeErr(QStringLiteral("voralin-cli: warning: not a folder, passed over: %1\n").arg(folder));
     }
 
+    PictureSupplyOptions supply;
+    supply.Threads = options.Threads;
+    supply.UseCache = options.UseCache;
+    SetDefaultPictureSupply(supply);
+
     auto catalogue = std::make_unique<Catalogue>();
     SearchDriver* driverRef = nullptr;
     CliSearchWindow window(options, driverRef);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <stdexcept>
 
 namespace {
@@ -311,6 +312,15 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
                                     [&catalogue](int32_t k) { return catalogue.PicturePath(k); });
     MatchPictures(catalogue, settings, host, source);
     source.Finish(host);
-    if (cache)
-        cache->Save();  // a cache that cannot be written only costs time next search
+    if (!cache)
+        return;
+    // Writing the cache of a large collection takes a while; the window keeps running meanwhile. A cache
+    // that cannot be written only costs time next search.
+    std::future<bool> saving = std::async(std::launch::async, [&cache] { return cache->Save(); });
+    while (saving.wait_for(std::chrono::milliseconds(kWaitSliceMs)) != std::future_status::ready)
+        host.ProcessMessages();
+    try {
+        saving.get();
+    } catch (const std::exception&) {
+    }
 }

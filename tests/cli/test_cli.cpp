@@ -16,6 +16,10 @@
 
 namespace {
 
+// The program keeps a signature cache under XDG_CACHE_HOME; every run here gets a temporary one.
+const QTemporaryDir g_cacheHome;
+[[maybe_unused]] const bool g_cacheHomeSet = qputenv("XDG_CACHE_HOME", g_cacheHome.path().toLocal8Bit());
+
 struct CliRun {
     int exitCode = -1;
     QByteArray out;
@@ -179,6 +183,21 @@ TEST_F(CliTest, RelativeNestedAndRepeatedFoldersAreWalkedOnce) {
     EXPECT_TRUE(run.err.contains("Total pictures scanned: 8 / 8\n"));
 }
 
+// Any thread count, with or without the cache, and a second run served from the cache: the same bytes.
+TEST_F(CliTest, ThreadsAndCacheGiveTheSameCsv) {
+    const auto cacheFiles = [] { return QDir(g_cacheHome.path() + "/Voralin").entryList(QDir::Files); };
+    const QStringList before = cacheFiles();
+    const CliRun plain = runCli({"--quiet", "--threads", "1", "--no-cache", root_});
+    ASSERT_EQ(plain.exitCode, 0);
+    EXPECT_EQ(cacheFiles(), before) << "--no-cache writes nothing";
+    for (const QStringList& args : {QStringList{"--threads", "4"}, QStringList{"--threads=2"}, QStringList{}}) {
+        const CliRun run = runCli(QStringList{"--quiet"} + args + QStringList{root_});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, plain.out) << args.join(' ').toStdString();
+    }
+    EXPECT_GT(cacheFiles().size(), before.size());
+}
+
 TEST_F(CliTest, OutputFileGetsTheSameBytes) {
     const CliRun toStdout = runCli({"--quiet", root_});
     const QString file = dir_.filePath("pairs.csv");
@@ -289,6 +308,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"NoType", {"--types", ",", "/tmp"}, "no type"},
                     UsageCase{"NoFolder", {"--quiet"}, "no folder"},
                     UsageCase{"NoFile", {"--signature"}, "no file"},
+                    UsageCase{"ZeroThreads", {"--threads", "0", "/tmp"}, "--threads: 0"},
+                    UsageCase{"TooManyThreads", {"--threads=257", "/tmp"}, "257"},
+                    UsageCase{"CacheOptionWithSignature", {"--signature", "--no-cache", "a.png"}, "--no-cache"},
                     UsageCase{"SearchOptionWithSignature", {"--signature", "--output", "x", "a.png"}, "--output"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
@@ -296,7 +318,7 @@ TEST_F(CliTest, HelpListsEveryOption) {
     const CliRun run = runCli({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option : {"--types", "--no-subfolders", "--identical-only", "--min-width", "--min-height",
-                               "--output", "--quiet", "--signature"})
+                               "--output", "--quiet", "--signature", "--threads", "--no-cache"})
         EXPECT_TRUE(run.out.contains(option)) << option;
 }
 
