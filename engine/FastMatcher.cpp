@@ -11,8 +11,13 @@
 #include <numeric>
 #include <thread>
 
+#include <cstddef>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -76,6 +81,44 @@ int32_t nextSurvivor(const MatchSketch* sketches, int32_t from, int32_t lo, cons
     }
     return lo - 1;
 }
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VORALIN_WIDE_SCAN 1
+// The same loop on processors with 512-bit popcount: one sketch is two registers, the exact words of the
+// second one counted and its bucket bytes summed as minimums, then both halves blended.
+// GCC 12 warns about the deliberately undefined filler inside its own 512-bit shuffle intrinsics.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+__attribute__((target("avx512f,avx512bw,avx512vpopcntdq")))
+int32_t nextSurvivorWide(const MatchSketch* sketches, int32_t from, int32_t lo, const MatchSketch& query) {
+    static_assert(kSketchWords == 12 && kSketchBuckets == 32 && offsetof(MatchSketch, Buckets) == 96);
+    const auto* q = reinterpret_cast<const char*>(&query);
+    const __m512i qFirst = _mm512_load_si512(q);
+    const __m512i qSecond = _mm512_load_si512(q + 64);
+    const __m512i zero = _mm512_setzero_si512();
+    for (int32_t k = from; k >= lo; --k) {
+        const auto* s = reinterpret_cast<const char*>(sketches + k);
+        const __m512i first = _mm512_popcnt_epi64(_mm512_and_si512(_mm512_load_si512(s), qFirst));
+        const __m512i second = _mm512_load_si512(s + 64);
+        const __m512i words = _mm512_popcnt_epi64(_mm512_and_si512(second, qSecond));
+        const __m512i buckets = _mm512_sad_epu8(_mm512_min_epu8(second, qSecond), zero);
+        const __m512i sum = _mm512_add_epi64(first, _mm512_mask_blend_epi64(0xF0, words, buckets));
+        const __m512i high = _mm512_shuffle_i64x2(sum, sum, 0xEE);
+        const __m256i four = _mm256_add_epi64(_mm512_castsi512_si256(sum), _mm512_castsi512_si256(high));
+        const __m128i two = _mm_add_epi64(_mm256_castsi256_si128(four), _mm256_extracti128_si256(four, 1));
+        if (_mm_cvtsi128_si64(two) + _mm_extract_epi64(two, 1) >= kNeeded)
+            return k;
+    }
+    return lo - 1;
+}
+#pragma GCC diagnostic pop
+
+bool wideScanAvailable() {
+    static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vpopcntdq");
+    return available;
+}
+#endif
 
 void addToken(MatchSketch& sketch, uint16_t slot) {
     if (slot < kExactBits)
@@ -164,6 +207,9 @@ FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOpti
     if (options_.Threads <= 0)
         options_.Threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     options_.BlockSize = std::max(options_.BlockSize, 1);
+#if defined(VORALIN_WIDE_SCAN)
+    wide_ = options_.WideInstructions && wideScanAvailable();
+#endif
     const auto expected = static_cast<size_t>(std::max(catalogue.PicCapacity, 0));
     index_.reserve(expected);
     sketches_.reserve(expected);
@@ -341,7 +387,12 @@ int32_t FastPartnerFinder::scanAll(const Query& q) {
         int64_t verified = 0;
         int32_t found = -1;
         for (int32_t k = hi - 1;; --k) {
+#if defined(VORALIN_WIDE_SCAN)
+            k = wide_ ? nextSurvivorWide(sketches_.data(), k, lo, q.Sketch)
+                                    : nextSurvivor(sketches_.data(), k, lo, q.Sketch);
+#else
             k = nextSurvivor(sketches_.data(), k, lo, q.Sketch);
+#endif
             if (k < lo)
                 break;
             ++verified;

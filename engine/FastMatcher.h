@@ -28,6 +28,7 @@ struct FastMatcherOptions {
     int Threads = 0;               // threads for one candidate scan, the caller's included; 0: one per core
     int32_t ParallelFrom = 16384;  // fewer indexed pictures than this are scanned on the caller's thread alone
     int32_t BlockSize = 4096;      // pictures per unit of work handed to a thread, nearest first
+    bool WideInstructions = true;  // 512-bit popcount where the processor has it (tests turn it off)
 };
 
 // Finds the same partner as FindPartnerReference, with the same FilesEqual calls in the same order, for every
@@ -72,6 +73,7 @@ private:
 
     const Catalogue& catalogue_;
     FastMatcherOptions options_;
+    bool wide_ = false;
     int32_t indexedUpTo_ = 0;  // pictures below this have been looked at by catchUp
 
     // Structure of arrays over the indexed (Full) pictures, in catalogue order.

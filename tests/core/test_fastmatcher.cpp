@@ -46,6 +46,7 @@ struct SetRecipe {
     int32_t parallelFrom;
     int32_t blockSize;
     uint32_t seed;
+    bool wide = true;  // 512-bit scan where the processor has it; false: the portable loop
 };
 
 // The proportions of the aspect test's edges: 1.5 exactly (both orientations) and just above.
@@ -228,7 +229,7 @@ TEST_P(FastMatcherSetTest, SamePartnersScoresAndFileComparisonsAsTheReference) {
     cat.TrimPicturesAndPaths();
     fast.content = reference.content;
 
-    FastPartnerFinder finder(cat, {r.threads, r.parallelFrom, r.blockSize});
+    FastPartnerFinder finder(cat, {r.threads, r.parallelFrom, r.blockSize, r.wide});
     auto m = std::make_unique<TSignatureMatrix>();
     int partners = 0;
     for (int32_t i = 0; i < cat.PicCapacity; ++i) {
@@ -271,7 +272,11 @@ INSTANTIATE_TEST_SUITE_P(
                     SetRecipe{"ThreadsSmallBlocks", 400, 0.9, 0.4, 0.1, 0.1, 0.5, 0.02, 0.05, false, 3, 1, 7, 8},
                     SetRecipe{"ThreadsOneBlockEach", 400, 0.9, 0.4, 0.1, 0.1, 0.5, 0.0, 0.0, false, 2, 50, 64, 9},
                     SetRecipe{"PastTheFirstReranking", 1300, 0.9, 0.15, 0.05, 0.02, 0.5, 0.01, 0.02, false, 2, 600,
-                              97, 10}),
+                              97, 10},
+                    SetRecipe{"PortableLoop", 300, 0.9, 0.4, 0.1, 0.1, 0.5, 0.02, 0.05, false, 1, 1 << 30, 4096, 12,
+                              false},
+                    SetRecipe{"PortableLoopThreads", 400, 0.9, 0.4, 0.1, 0.1, 0.5, 0.02, 0.05, false, 3, 1, 13, 13,
+                              false}),
     [](const testing::TestParamInfo<SetRecipe>& info) { return std::string(info.param.name); });
 
 // Signatures crowd in the matrix's coarse corner, where the sketch keeps exact bits: unrelated ones are
@@ -297,16 +302,19 @@ TEST(FastMatcherBoundTest, UnrelatedCoarseSignaturesAreRejectedUncounted) {
         cat.ApplyPictureGrowth();
     }
     cat.TrimPicturesAndPaths();
-    FastPartnerFinder finder(cat);
-    TSignatureMatrix m;
-    const auto never = [](const QString&, const QString&) { return false; };
-    for (int32_t i = 0; i < cat.PicCapacity; ++i) {
-        signMatrixOf(set[static_cast<size_t>(i)], m);
-        ASSERT_EQ(finder.Find(i, m, false, never).Partner, FindPartnerReference(cat, i, m, false, never).Partner);
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "wide" : "portable");
+        FastPartnerFinder finder(cat, {.WideInstructions = wide});
+        TSignatureMatrix m;
+        const auto never = [](const QString&, const QString&) { return false; };
+        for (int32_t i = 0; i < cat.PicCapacity; ++i) {
+            signMatrixOf(set[static_cast<size_t>(i)], m);
+            ASSERT_EQ(finder.Find(i, m, false, never).Partner, FindPartnerReference(cat, i, m, false, never).Partner);
+        }
+        const FastPartnerFinder::Stats stats = finder.Statistics();
+        EXPECT_EQ(stats.Candidates, 200 * 199 / 2);
+        EXPECT_LT(stats.Verified * 100, stats.Candidates);
     }
-    const FastPartnerFinder::Stats stats = finder.Statistics();
-    EXPECT_EQ(stats.Candidates, 200 * 199 / 2);
-    EXPECT_LT(stats.Verified * 100, stats.Candidates);
 }
 
 // Planted counts one by one, the partner being far from the picture: the nearest pass, not the best.
