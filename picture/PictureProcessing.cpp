@@ -62,6 +62,25 @@ void QuickSort(T* a, int lo, int hi)
         QuickSort(a, i, hi);
 }
 
+// The fifth of nine bytes in ascending order, as SortBytes would leave it, by a fixed exchange network (19
+// compare-exchanges instead of a sort): the median filter runs 16000 times per picture. A network that gives
+// the median of every 0/1 input gives it for every input.
+uint8_t MedianOfNine(std::array<uint8_t, 9>& p)
+{
+    const auto order = [&p](int a, int b) {
+        if (p[a] > p[b])
+            std::swap(p[a], p[b]);
+    };
+    order(1, 2); order(4, 5); order(7, 8);
+    order(0, 1); order(3, 4); order(6, 7);
+    order(1, 2); order(4, 5); order(7, 8);
+    order(0, 3); order(5, 8); order(4, 7);
+    order(3, 6); order(1, 4); order(2, 5);
+    order(4, 7); order(4, 2); order(6, 4);
+    order(4, 2);
+    return p[4];
+}
+
 int GreyLevel(uint8_t red, uint8_t green, uint8_t blue)
 {
     const long double g = ((static_cast<long double>(red) * kRedWeight) + (static_cast<long double>(green) * kGreenWeight))
@@ -149,8 +168,7 @@ void MedianFilter3x3(TBitmap& bmp)
                 for (int c = j - 1; c <= j + 1; ++c)
                     window[k++] = row[c];
             }
-            SortBytes(window.data(), 0, 8);
-            bmp.Row(i)[j] = window[4];
+            bmp.Row(i)[j] = MedianOfNine(window);
         }
     }
 }
