@@ -261,10 +261,9 @@ int main(int argc, char** argv) {
         p.tokens = {};
     malloc_trim(0);
     const double recordBytes = double(heapInUse() - heapBefore) / o.pictures;
-    std::printf("catalogue: %zu bytes per record, %.0f bytes per picture with its name; match index %zu bytes "
-                "per picture; together %.0f bytes (budget %zu)\n",
-                sizeof(TPicInfo), recordBytes, FastPartnerFinder::kBytesPerPicture,
-                recordBytes + FastPartnerFinder::kBytesPerPicture, kPictureRecordBudget);
+    std::printf("catalogue: %zu bytes per record, %.0f bytes per picture with its name (budget %zu); the match "
+                "index holds at most %zu bytes per picture more while matching\n",
+                sizeof(TPicInfo), recordBytes, kPictureRecordBudget, FastPartnerFinder::kBytesPerPicture);
 
     const auto fastFind = [](FastPartnerFinder& f) {
         return [&f](int32_t i, const TSignatureMatrix& m, const FilesEqualFn& files) {

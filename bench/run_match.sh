@@ -28,7 +28,7 @@ if [ "${CALLGRIND:-0}" = 1 ]; then
   small="${CALLGRIND_PICTURES:-3000}"
   for mode in reference fast; do
     out="$(mktemp)"
-    valgrind --tool=callgrind --callgrind-out-file="$out" --toggle-collect='*matchAll*' \
+    valgrind --tool=callgrind --callgrind-out-file="$out" --toggle-collect='*FindPartnerReference*' --toggle-collect='*FastPartnerFinder::Find*' \
       "$build/bench/bench_match" --pictures "$small" --scenes 100 --threads 1 --mode "$mode" >/dev/null 2>&1
     ir=$(grep -m1 '^summary:' "$out" | awk '{print $2}')
     echo "callgrind, $small pictures, $mode matcher: $ir instructions"

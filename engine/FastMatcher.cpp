@@ -37,7 +37,7 @@ uint16_t bucketOf(int token) {
     return static_cast<uint16_t>((static_cast<uint32_t>(token) * 0x9E3779B1u) >> 27) % kSketchBuckets;
 }
 
-uint64_t hashHead(const TPreBuffer& head) {
+uint32_t hashHead(const TPreBuffer& head) {
     uint64_t h = 0x9E3779B97F4A7C15ull;
     for (size_t k = 0; k < head.size(); k += 8) {
         uint64_t w;
@@ -45,7 +45,7 @@ uint64_t hashHead(const TPreBuffer& head) {
         h = (h ^ w) * 0xFF51AFD7ED558CCDull;
         h ^= h >> 32;
     }
-    return h;
+    return static_cast<uint32_t>(h);
 }
 
 // Upper bound of the tokens two sketches share: equal exact bits, and per bucket the smaller count.
@@ -139,7 +139,7 @@ struct FastPartnerFinder::Query {
     MatchSketch Sketch;
     const TSignatureMatrix* M = nullptr;
     const TPicInfo* Current = nullptr;
-    uint64_t HeadHash = 0;
+    uint32_t HeadHash = 0;
 };
 
 // Worker threads that run one task together with the caller and wait for the next.
@@ -250,6 +250,30 @@ void FastPartnerFinder::rerank() {
     }
 }
 
+// The current picture's signed positions are those of its sign matrix. At most 250 of the 16384 values are
+// non-zero, so runs of eight are first tested together on their bits (shifted past the sign, so that -0.0
+// counts as zero as well) and only the rare non-zero runs are compared as numbers.
+void FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const {
+    constexpr int kRun = 8;
+    static_assert(kPositions % kRun == 0);
+    for (int base = 0; base < kPositions; base += kRun) {
+        uint64_t any = 0;
+        for (int k = 0; k < kRun; ++k) {
+            uint64_t bits;
+            std::memcpy(&bits, &m[static_cast<size_t>(base + k)], sizeof bits);
+            any |= bits << 1;
+        }
+        if (any == 0)
+            continue;
+        for (int position = std::max(base, 1); position < base + kRun; ++position) {
+            if (m[static_cast<size_t>(position)] > 0)
+                addToken(out, slotOfToken_[2 * position]);
+            else if (m[static_cast<size_t>(position)] < 0)
+                addToken(out, slotOfToken_[2 * position + 1]);
+        }
+    }
+}
+
 void FastPartnerFinder::sketchOf(const TPicInfo& pic, MatchSketch& out) const {
     out = MatchSketch{};
     auto take = [&](const TWaveletCoefs& coefs, int sign) {
@@ -313,7 +337,7 @@ void FastPartnerFinder::catchUp(int32_t i) {
     }
 }
 
-void FastPartnerFinder::insertHead(uint64_t hash, int32_t dense) {
+void FastPartnerFinder::insertHead(uint32_t hash, int32_t dense) {
     if ((headCount_ + 1) * 2 > headTable_.size()) {
         std::vector<int32_t> old(headTable_.size() * 2, -1);
         old.swap(headTable_);
@@ -343,7 +367,7 @@ void FastPartnerFinder::insertHead(uint64_t hash, int32_t dense) {
     }
 }
 
-int32_t FastPartnerFinder::lookupHead(uint64_t hash) const {
+int32_t FastPartnerFinder::lookupHead(uint32_t hash) const {
     const size_t mask = headTable_.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const int32_t latest = headTable_[slot];
@@ -448,12 +472,7 @@ PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool 
 
     int32_t signatureDense = -1;
     if (!onlyIdentical) {
-        for (int position = 1; position < kPositions; ++position) {
-            if (m[static_cast<size_t>(position)] > 0)
-                addToken(q.Sketch, slotOfToken_[2 * position]);
-            else if (m[static_cast<size_t>(position)] < 0)
-                addToken(q.Sketch, slotOfToken_[2 * position + 1]);
-        }
+        sketchOfMatrix(m, q.Sketch);
         signatureDense = scanAll(q);
         signatureDense = std::max(signatureDense, scanIrregular(q, signatureDense));
     }

@@ -52,8 +52,9 @@ public:
         int64_t Verified = 0;    // candidates whose bound passed and which were counted exactly
     };
     Stats Statistics() const;
-    // Bytes held per indexed picture, besides the catalogue.
-    static constexpr size_t kBytesPerPicture = sizeof(MatchSketch) + sizeof(int32_t) * 2 + sizeof(uint64_t);
+    // Bytes held per indexed picture while matching, besides the catalogue: sketch, index, head hash and chain,
+    // and at most four slots of the head table.
+    static constexpr size_t kBytesPerPicture = sizeof(MatchSketch) + 3 * sizeof(int32_t) + 4 * sizeof(int32_t);
 
 private:
     struct Query;
@@ -62,14 +63,15 @@ private:
     void catchUp(int32_t i);
     void add(int32_t j);
     void sketchOf(const TPicInfo& pic, MatchSketch& out) const;
+    void sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const;
     bool isRegular(const TPicInfo& pic);
     void rerank();
     int32_t scanAll(const Query& q);
     int32_t scanIrregular(const Query& q, int32_t above) const;
     int exactCount(const TPicInfo& candidate, const TSignatureMatrix& m) const;
     bool passes(const Query& q, int32_t dense) const;
-    void insertHead(uint64_t hash, int32_t dense);
-    int32_t lookupHead(uint64_t hash) const;
+    void insertHead(uint32_t hash, int32_t dense);
+    int32_t lookupHead(uint32_t hash) const;
 
     const Catalogue& catalogue_;
     FastMatcherOptions options_;
@@ -79,7 +81,7 @@ private:
     // Structure of arrays over the indexed (Full) pictures, in catalogue order.
     std::vector<int32_t> index_;  // catalogue index
     std::vector<MatchSketch> sketches_;
-    std::vector<uint64_t> headHash_;
+    std::vector<uint32_t> headHash_;  // collisions only cost a comparison of the heads
     std::vector<int32_t> headPrev_;  // the next lower indexed picture with the same head hash, or -1
     std::vector<int32_t> irregular_; // dense indices whose lists repeat a position or leave the matrix
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -314,6 +315,45 @@ TEST(FastMatcherBoundTest, UnrelatedCoarseSignaturesAreRejectedUncounted) {
         const FastPartnerFinder::Stats stats = finder.Statistics();
         EXPECT_EQ(stats.Candidates, 200 * 199 / 2);
         EXPECT_LT(stats.Verified * 100, stats.Candidates);
+    }
+}
+
+// The matrix is read as the reference reads it: any value above zero is a positive sign, below zero a
+// negative one; zeros of either sign and NaN are no sign at all.
+TEST(FastMatcherMatrixTest, UnusualValuesCountAsTheReferenceReadsThem) {
+    Catalogue cat;
+    cat.Reset();
+    cat.AllocateInitial();
+    cat.AppendFolderPath(QStringLiteral("/generated/"));
+    GeneratedPicture earlier;
+    for (int k = 0; k < 200; ++k)
+        earlier.Pos.push_back({static_cast<uint8_t>(1 + k / 64), static_cast<uint8_t>(k % 64)});
+    earlier.Head = 1;
+    cat.AppendPicture(recordOf(earlier, 0));
+    GeneratedPicture current;
+    current.Head = 2;
+    cat.AppendPicture(recordOf(current, 1));
+    cat.TrimPicturesAndPaths();
+
+    struct Case {
+        const char* name;
+        int tiny, nan, negativeZero;  // how many of the earlier positions hold each value; the rest hold 0.0
+        int32_t partner;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const Case& c : {Case{"TinyPositivesCount", 125, 75, 0, 0}, Case{"NaNNeverCounts", 124, 76, 0, -1},
+                          Case{"NegativeZeroNeverCounts", 124, 0, 76, -1}}) {
+        SCOPED_TRACE(c.name);
+        TSignatureMatrix m{};
+        for (int k = 0; k < 200; ++k) {
+            const TWaveletPoint p = earlier.Pos[static_cast<size_t>(k)];
+            double& v = m[p.X * 128u + p.Y];
+            v = k < c.tiny ? 1e-300 : k < c.tiny + c.nan ? nan : k < c.tiny + c.nan + c.negativeZero ? -0.0 : 0.0;
+        }
+        const auto never = [](const QString&, const QString&) { return false; };
+        FastPartnerFinder finder(cat);
+        EXPECT_EQ(finder.Find(1, m, false, never).Partner, c.partner);
+        EXPECT_EQ(FindPartnerReference(cat, 1, m, false, never).Partner, c.partner);
     }
 }
 
