@@ -16,6 +16,10 @@ namespace {
 
 constexpr int kConversionQuality = 90;
 
+// libjpeg reads any number of scans, each one a pass over the whole coefficient buffer: a few hundred bytes
+// of scan headers can hold a decoder for minutes. Real progressive files have about ten scans.
+constexpr int kMaxJpegScans = 500;
+
 // Extends libjpeg's error manager with the jump target of the call in progress. `Base` must stay first:
 // libjpeg hands back a pointer to it.
 struct ErrorManager {
@@ -132,9 +136,22 @@ std::vector<uint8_t> EncodeJpeg(const uint8_t* pixels, int width, int height, st
     return std::vector<uint8_t>(session.Buffer, session.Buffer + session.Size);
 }
 
+// Called by libjpeg before it reads each scan (and every few rows); ends a file with too many scans the way
+// an error does.
+void LimitScans(j_common_ptr info)
+{
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number <= kMaxJpegScans)
+        return;
+    auto* error = reinterpret_cast<ErrorManager*>(info->err);
+    std::snprintf(error->Message, sizeof error->Message, "too many scans (more than %d)", kMaxJpegScans);
+    longjmp(error->Jump, 1);
+}
+
 struct JpegDecoder::Impl {
     jpeg_decompress_struct Info{};
     ErrorManager Error{};
+    jpeg_progress_mgr Progress{};
     bool Created = false;
     JpegColourModel Model = JpegColourModel::Colour;
     JSAMPARRAY Scanline = nullptr;  // from libjpeg's image pool, freed with the struct
@@ -158,6 +175,8 @@ JpegDecoder::JpegDecoder(const uint8_t* data, std::size_t size) : d(std::make_un
     // Backstop for allocations inside libjpeg; the header check below refuses the known large case first.
     s.Info.mem->max_memory_to_use = static_cast<long>(kMaxDecodeBytes);
     jpeg_mem_src(&s.Info, data, static_cast<unsigned long>(size));
+    s.Progress.progress_monitor = LimitScans;
+    s.Info.progress = &s.Progress;
 }
 
 JpegDecoder::~JpegDecoder() = default;

@@ -5,6 +5,7 @@
 #include "picture/DecodeLimits.h"
 #include "picture/JpegCodec.h"
 #include "picture/RawDecoder.h"
+#include "picture/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +20,10 @@
 namespace {
 
 enum class DecoderKind : uint8_t { Jpeg, Qt, Raw };
+
+// Every picture passes through a JPEG, whose sides stop at 65500 pixels; a longer side cannot be converted,
+// so it is refused from the header before a decoder builds (and converts) a picture of that size.
+constexpr int kMaxJpegSide = 65500;
 
 struct DecoderChoice {
     DecoderKind Kind = DecoderKind::Jpeg;
@@ -50,8 +55,8 @@ std::optional<DecoderChoice> ChooseDecoder(const QString& path)
 
 std::vector<uint8_t> ReadJpegFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenRegularFile(file, path))
         throw PictureError("cannot open the file");
     const qint64 size = file.size();
     if (!FitsDecodeLimit(size))
@@ -66,11 +71,15 @@ std::vector<uint8_t> ReadJpegFile(const QString& path)
 // fails), flattened over black, then compressed to JPEG.
 std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
 {
-    QImageReader reader(path, format);
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        throw PictureError("cannot open the file");
+    QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes >> 20));
     const QSize declared = reader.size();
-    if (declared.isValid() && !FitsDecodeLimit(int64_t{declared.width()} * declared.height() * 4))
+    if (declared.isValid() && (declared.width() > kMaxJpegSide || declared.height() > kMaxJpegSide ||
+                               !FitsDecodeLimit(int64_t{declared.width()} * declared.height() * 4)))
         throw PictureError("picture too large to decode");
 
     QImage image;

@@ -3,6 +3,8 @@
 // every build, so the grey weights and the transform run in 80-bit extended precision.
 #include "picture/PictureProcessing.h"
 
+#include "picture/RegularFile.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -289,8 +291,8 @@ void CollectCoefficientPositions(const TSignatureMatrix& m, TWaveletCoefs& pos, 
 // identical heads. A read error after opening counts like a failed open.
 void ReadFileHead(const QString& path, TPreBuffer& head)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenRegularFile(file, path))
         return;
     TPreBuffer area{};
     if (file.read(reinterpret_cast<char*>(area.data()), kHeadLength) < 0)
@@ -300,9 +302,9 @@ void ReadFileHead(const QString& path, TPreBuffer& head)
 
 bool FilesEqual(const QString& pathA, const QString& pathB, const std::function<void()>& processMessages)
 {
-    QFile a(pathA);
-    QFile b(pathB);
-    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+    QFile a;
+    QFile b;
+    if (!OpenRegularFile(a, pathA) || !OpenRegularFile(b, pathB))
         return false;
     std::array<char, kBlockSize> blockA{};
     std::array<char, kBlockSize> blockB{};

@@ -4,6 +4,7 @@
 #include "picture/DecodeLimits.h"
 #include "picture/JpegCodec.h"
 #include "picture/PictureLoader.h"
+#include "picture/RegularFile.h"
 
 #include <QFile>
 #include <libraw/libraw.h>
@@ -38,13 +39,19 @@ std::vector<uint8_t> RawToJpeg(const QString& path)
     params.user_flip = 0;      // pixels as stored: no orientation is applied to any format
     params.output_bps = 8;     // 8 bits per channel, what the JPEG conversion takes
 
+    // LibRaw opens by name and would wait on a fifo; only a regular file is handed to it.
+    if (QFile probe; !OpenRegularFile(probe, path))
+        throw PictureError("raw: cannot open the file");
     const QByteArray localPath = QFile::encodeName(path);
     Check(raw->open_file(localPath.constData()));
 
     const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
     const int64_t rawBytes = int64_t{sizes.raw_width} * sizes.raw_height * int64_t{sizeof(ushort)} * 4;
     const int64_t developedBytes = int64_t{sizes.width} * sizes.height * int64_t{sizeof(ushort)} * 4;
-    if (!FitsDecodeLimit(rawBytes) || !FitsDecodeLimit(developedBytes))
+    // The JPEG conversion holds sides up to 65500 pixels; a longer one is refused before the development.
+    constexpr int kMaxJpegSide = 65500;
+    if (!FitsDecodeLimit(rawBytes) || !FitsDecodeLimit(developedBytes) || sizes.width > kMaxJpegSide ||
+        sizes.height > kMaxJpegSide)
         throw PictureError("raw: picture too large to decode");
 
     Check(raw->unpack());
