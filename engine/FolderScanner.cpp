@@ -43,7 +43,12 @@ std::optional<std::vector<Listed>> readFolder(const QString& path) {
         const char* n = e->d_name;
         if ((n[0] == '.' && n[1] == '\0') || (n[0] == '.' && n[1] == '.' && n[2] == '\0'))
             continue;
-        entries.push_back({QFile::decodeName(n), e->d_type});
+        // A name that is not valid in the system's encoding comes back as different bytes, which name another
+        // file or none: recording it would open, delete or move the wrong file, so it is passed over.
+        QString name = QFile::decodeName(n);
+        if (QFile::encodeName(name) != n)
+            continue;
+        entries.push_back({std::move(name), e->d_type});
     }
     return entries;
 }
@@ -258,6 +263,7 @@ void FolderScanner::visit(QString& path) {
 
     host_.ProcessMessages();
 
+    recordedHere_.clear();
     bool folderAdded = false;
     for (size_t t = 0; t < std::size(kPictureTypes); ++t) {
         if (!(settings_.*kPictureTypes[t].enabledBy))
@@ -288,17 +294,10 @@ void FolderScanner::visit(QString& path) {
     }
 }
 
-// A file that two masks both return is already among this visit's pictures, the only ones whose PathInd is
-// LastPathIndex. The look-back stops at the start of the list.
+// A file that two masks both return is already among this visit's pictures. They are kept as a set: looking
+// back through the records made a folder of many pictures quadratic to walk.
 bool FolderScanner::alreadyRecordedHere(const QString& name) const {
-    for (int32_t i = cat_.LastPicIndex; i >= 0; --i) {
-        const TPicInfo& p = cat_.Pictures[size_t(i)];
-        if (p.PathInd != cat_.LastPathIndex)
-            return false;
-        if (p.FileName == name)
-            return true;
-    }
-    return false;
+    return recordedHere_.contains(name);
 }
 
 void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folderAdded) {
@@ -341,6 +340,7 @@ void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folder
                 record.Attr |= kAttrHidden;
             record.FileName = name;
             record.PathInd = cat_.LastPathIndex;
+            recordedHere_.insert(name);
             cat_.AppendPicture(std::move(record));
             if (cat_.LastPicIndex % kProgressEvery == 0)
                 host_.SetFilesCountText(QStringLiteral("Total pictures scanned: 0 / ") +

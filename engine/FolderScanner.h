@@ -52,4 +52,5 @@ private:
     QSet<QString> walked_;
     std::set<std::pair<uint64_t, uint64_t>> walkedIds_;  // device and inode: also catches bind mounts
     QStringList skipped_;
+    QSet<QString> recordedHere_;  // names recorded in the folder being visited
 };
