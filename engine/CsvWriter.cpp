@@ -56,7 +56,9 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     };
     if (!file.open(QIODevice::WriteOnly))
         fail();
-    if (file.write(bytes) != bytes.size())
+    // commit() misses a short write that only shows when the buffer is flushed (a full disk) and would rename
+    // the cut file over the old one; flushing first catches it, and an uncommitted QSaveFile removes its file.
+    if (file.write(bytes) != bytes.size() || !file.flush())
         fail();
     if (!file.commit())
         fail();
