@@ -1,0 +1,110 @@
+// Every input the fuzz targets once failed on, replayed through the same steps: picture-*.fuzz through
+// decoding and signature (first byte: the format, as in fuzz/FuzzFormats.h), settings-*.fuzz through the
+// settings file's load and save. Each must end in a clean result or a PictureError.
+#include "engine/PairMatcher.h"
+#include "fuzz/FuzzFormats.h"
+#include "settings/SettingsStore.h"
+
+#include "PictureFixtures.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <memory>
+
+namespace {
+
+QString RegressionFolder()
+{
+    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../data/regressions"));
+}
+
+std::vector<std::string> Inputs(const char* pattern)
+{
+    std::vector<std::string> names;
+    for (const QString& name : QDir(RegressionFolder()).entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+std::string CaseName(const testing::TestParamInfo<std::string>& info)
+{
+    std::string name;
+    for (char c : info.param.substr(0, info.param.rfind('.')))
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
+QByteArray Input(const std::string& name)
+{
+    return fixtures::ReadBytes(QDir(RegressionFolder()).filePath(QString::fromStdString(name)));
+}
+
+class PictureRegression : public testing::TestWithParam<std::string> {};
+
+TEST_P(PictureRegression, DecodesOrFailsCleanly)
+{
+    const QByteArray input = Input(GetParam());
+    ASSERT_FALSE(input.isEmpty());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(FuzzPictureName(static_cast<uint8_t>(input[0]))));
+    fixtures::WriteBytes(path, input.mid(1));
+
+    DecodingPictureSource source(100, 100);
+    auto m = std::make_unique<TSignatureMatrix>();
+    TWaveletCoefs pos{}, neg{};
+    try {
+        const LoadResult size = source.Measure(0, path);
+        EXPECT_GT(size.Width, 0);
+        EXPECT_GT(size.Height, 0);
+        source.Sign(*m, pos, neg);
+    } catch (const PictureError&) {
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fuzz, PictureRegression, testing::ValuesIn(Inputs("picture-*.fuzz")), CaseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PictureRegression);
+
+class SettingsRegression : public testing::TestWithParam<std::string> {};
+
+TEST_P(SettingsRegression, LoadSaveLoadKeepsTheValues)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    fixtures::WriteBytes(SettingsFilePath(folder), Input(GetParam()));
+    TSettings first;
+    LoadSettings(first, folder);
+    SaveSettings(first, folder);
+    TSettings second;
+    LoadSettings(second, folder);
+    EXPECT_EQ(second.MinPicWidth, first.MinPicWidth);
+    EXPECT_EQ(second.MinPicHeight, first.MinPicHeight);
+    EXPECT_EQ(second.SearchJPG, first.SearchJPG);
+    EXPECT_EQ(second.AutoCheckUpdates, first.AutoCheckUpdates);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fuzz, SettingsRegression, testing::ValuesIn(Inputs("settings-*.fuzz")), CaseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SettingsRegression);
+
+// The regression named after the fault: a BMP 16 777 225 rows tall within the memory ceiling, which the
+// decoder built and converted before the JPEG step could refuse a side over 65500.
+TEST(PictureRegressionNamed, BmpTallerThanAJpegCanHoldIsRefusedFromItsHeader)
+{
+    const QByteArray input = Input("picture-bmp-taller-than-a-jpeg-can-hold.fuzz");
+    ASSERT_EQ(static_cast<uint8_t>(input[0]) % kFuzzPictureNames.size(), 3u);  // BMP
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tall.bmp"));
+    fixtures::WriteBytes(path, input.mid(1));
+    TBitmap work;
+    try {
+        LoadWorkPicture(path, work, 0, 0);
+        ADD_FAILURE() << "decoded";
+    } catch (const PictureError& error) {
+        EXPECT_STREQ(error.what(), "picture too large to decode");
+    }
+}
+
+}  // namespace
