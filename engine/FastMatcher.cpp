@@ -158,18 +158,21 @@ public:
         for (std::thread& t : threads_)
             t.join();
     }
-    // Runs `task` on every worker and on the calling thread; returns when all have finished it.
+    // Runs `task` on the calling thread and on every worker that wakes before the caller has finished it;
+    // returns when all who joined have finished. A worker the system has not scheduled in time is not
+    // waited for: the task hands out its work in small pieces, and the caller has taken the rest.
     void Run(const std::function<void()>& task) {
         {
             std::lock_guard lock(mutex_);
             task_ = &task;
-            running_ = static_cast<int>(threads_.size());
+            open_ = true;
             ++generation_;
         }
         start_.notify_all();
         task();
         std::unique_lock lock(mutex_);
-        done_.wait(lock, [this] { return running_ == 0; });
+        open_ = false;
+        done_.wait(lock, [this] { return active_ == 0; });
         task_ = nullptr;
     }
 
@@ -182,11 +185,14 @@ private:
             if (quit_)
                 return;
             seen = generation_;
+            if (!open_)
+                continue;
+            ++active_;
             const std::function<void()>* task = task_;
             lock.unlock();
             (*task)();
             lock.lock();
-            if (--running_ == 0)
+            if (--active_ == 0)
                 done_.notify_one();
         }
     }
@@ -196,7 +202,8 @@ private:
     std::condition_variable done_;
     const std::function<void()>* task_ = nullptr;
     uint64_t generation_ = 0;
-    int running_ = 0;
+    bool open_ = false;  // the current task still takes helpers
+    int active_ = 0;     // workers inside the current task
     bool quit_ = false;
     std::vector<std::thread> threads_;
 };
@@ -251,12 +258,20 @@ void FastPartnerFinder::rerank() {
 }
 
 // The current picture's signed positions are those of its sign matrix. At most 250 of the 16384 values are
-// non-zero, so runs of eight are first tested together on their bits (shifted past the sign, so that -0.0
+// non-zero, so runs of sixteen are first tested together on their bits (shifted past the sign, so that -0.0
 // counts as zero as well) and only the rare non-zero runs are compared as numbers.
 void FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const {
-    constexpr int kRun = 8;
+    constexpr int kRun = 16;
     static_assert(kPositions % kRun == 0);
     for (int base = 0; base < kPositions; base += kRun) {
+#if defined(__SSE2__)
+        const auto* run = reinterpret_cast<const __m128i*>(m.data() + base);
+        __m128i any = _mm_setzero_si128();
+        for (int k = 0; k < kRun / 2; ++k)
+            any = _mm_or_si128(any, _mm_slli_epi64(_mm_loadu_si128(run + k), 1));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF)
+            continue;
+#else
         uint64_t any = 0;
         for (int k = 0; k < kRun; ++k) {
             uint64_t bits;
@@ -265,6 +280,7 @@ void FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& o
         }
         if (any == 0)
             continue;
+#endif
         for (int position = std::max(base, 1); position < base + kRun; ++position) {
             if (m[static_cast<size_t>(position)] > 0)
                 addToken(out, slotOfToken_[2 * position]);
