@@ -1,5 +1,6 @@
 #include "ui/AboutUnit.h"
 
+#include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWidgets.h"
 #include "ui/SiteAddresses.h"
@@ -8,17 +9,14 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <cmath>
 
 namespace {
-// Sizes below are pixels at this many dots per inch.
-constexpr double kDesignDpi = 120.0;
 // The links' blue (colour value 11360551).
 const QColor kLinkColour(39, 89, 173);
 }  // namespace
 
 int TAboutForm::S(int designUnits) const {
-    return static_cast<int>(std::lround(designUnits * logicalDpiX() / kDesignDpi));
+    return DesignPixels(this, designUnits);
 }
 
 TAboutForm::TAboutForm(PlatformServices& services, QWidget* parent) : QDialog(parent), services_(services) {
@@ -26,9 +24,7 @@ TAboutForm::TAboutForm(PlatformServices& services, QWidget* parent) : QDialog(pa
     setWindowTitle(QStringLiteral("About Voralin"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(S(594), S(303));
-    QFont base = QApplication::font();
-    base.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
-    base.setPixelSize(S(14));
+    const QFont base = DesignFont(S(14));
     setFont(base);
 
     auto label = [this](const char* name, const QString& text, int left, int top) {

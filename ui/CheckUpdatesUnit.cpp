@@ -1,5 +1,6 @@
 #include "ui/CheckUpdatesUnit.h"
 
+#include "ui/DesignUnits.h"
 #include "ui/SiteAddresses.h"
 #include "ui/UpdateReply.h"
 
@@ -12,9 +13,6 @@
 #include <QTimer>
 
 namespace {
-
-// The layout is drawn at 120 pixels per inch and scaled to the screen's resolution.
-constexpr double kDesignDpi = 120.0;
 
 constexpr int kClientWidth = 538;
 constexpr int kClientHeight = 142;
@@ -55,14 +53,9 @@ void TUpdateForm::SetupControls() {
     setWindowTitle(QStringLiteral("CheckUpdatesForm"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-    const double scale = logicalDpiX() / kDesignDpi;
-    const auto s = [scale](int units) { return qRound(units * scale); };
+    const auto s = [this](int units) { return DesignPixels(this, units); };
 
-    QFont font = QWidget::font();
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      font.family()});
-    font.setPixelSize(s(kFontHeight));
-    setFont(font);
+    setFont(DesignFont(s(kFontHeight)));
     setFixedSize(s(kClientWidth), s(kClientHeight));
 
     UpdateStatusLabel = new QLabel(kCheckingText, this);
@@ -171,7 +164,7 @@ void TUpdateForm::ShowResult(bool replied, const QString& body) {
                                        QStringLiteral(" is available!"));
             DownloadButton->show();
             OKButton->setText(QStringLiteral("Cancel"));
-            OKButton->move(qRound(kOKButtonLayoutLeft * logicalDpiX() / kDesignDpi), OKButton->y());
+            OKButton->move(DesignPixels(this, kOKButtonLayoutLeft), OKButton->y());
             startupUpdateCheck_ = false;
         }
     } else {

@@ -4,6 +4,7 @@
 
 #include "engine/Formatting.h"
 #include "settings/SettingsStore.h"
+#include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderDialog.h"
 #include "ui/MainWidgets.h"
@@ -52,7 +53,6 @@ const QColor kPanelText(255, 255, 255);
 const QColor kCaptionGrey(128, 128, 128);
 
 // The design's resolution: every size below is in pixels at this many dots per inch.
-constexpr double kDesignDpi = 120.0;
 // Client area at the design resolution, and the smallest outer size the window may take.
 constexpr int kClientWidth = 1035;
 constexpr int kClientHeight = 861;
@@ -110,7 +110,7 @@ template <typename F> void TMainForm::Guarded(F&& body) {
 TMainForm::TMainForm(PlatformServices& services, QWidget* parent) : QMainWindow(parent), services_(services) {
     InitVoralinResources();
     setObjectName(QStringLiteral("MainForm"));
-    scale_ = logicalDpiX() / kDesignDpi;
+    scale_ = DesignScale(this);
     setWindowTitle(QStringLiteral("Voralin"));
     setWindowIcon(QIcon(QStringLiteral(":/voralin/voralin.svg")));
     setFont(DesignFont(14));
@@ -171,12 +171,7 @@ int TMainForm::S(int designUnits) const {
 }
 
 QFont TMainForm::DesignFont(int characterHeight, bool bold) const {
-    QFont f = QApplication::font();
-    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                   QApplication::font().family()});
-    f.setPixelSize(std::max(1, S(characterHeight)));
-    f.setBold(bold);
-    return f;
+    return ::DesignFont(S(characterHeight), bold);
 }
 
 void TMainForm::AttachWindows(QDialog* aboutForm, QDialog* settingsForm, QDialog* updateForm) {

@@ -1,6 +1,7 @@
 #include "ui/SettingsUnit.h"
 
 #include "settings/IniFile.h"
+#include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 
 #include <QCheckBox>
@@ -13,9 +14,6 @@
 #include <stdexcept>
 
 namespace {
-
-// The layout is drawn at 120 pixels per inch and scaled to the screen's resolution.
-constexpr double kDesignDpi = 120.0;
 
 constexpr int kClientWidth = 548;
 constexpr int kClientHeight = 425;
@@ -74,15 +72,9 @@ void TSettingsForm::SetupControls() {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    const double scale = logicalDpiX() / kDesignDpi;
-    const auto s = [scale](int units) { return qRound(units * scale); };
+    const auto s = [this](int units) { return DesignPixels(this, units); };
 
-    QFont font = QWidget::font();
-    // Liberation Sans and Arial come closest to Tahoma's widths where it is missing.
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      font.family()});
-    font.setPixelSize(s(kFontHeight));
-    setFont(font);
+    setFont(DesignFont(s(kFontHeight)));
     setFixedSize(s(kClientWidth), s(kClientHeight));
 
     const auto group = [&](const char* name, const QString& caption, int left, int top, int width, int height) {
@@ -134,9 +126,7 @@ void TSettingsForm::SetupControls() {
     RecycleCheckBox = check(GroupBox2, "RecycleCheckBox", QStringLiteral(" Move Files to Recycle Bin"), 24, 30, 242, 23);
     SilentDeleteCheckBox = check(GroupBox2, "SilentDeleteCheckBox", QStringLiteral(" Delete Files without Confirmation"),
                                  24, 61, 263, 23);
-    QFont larger = font;
-    larger.setPixelSize(s(kSilentDeleteFontHeight));
-    SilentDeleteCheckBox->setFont(larger);
+    SilentDeleteCheckBox->setFont(DesignFont(s(kSilentDeleteFontHeight)));
 
     GroupBox3 = group("GroupBox3", QStringLiteral("Search Options"), 208, 118, 328, 150);
     OnlyIdenticalCheckBox = check(GroupBox3, "OnlyIdenticalCheckBox", QStringLiteral(" Search Only 100% Identical Pictures"),
