@@ -218,7 +218,7 @@ TEST_P(ChangeBetweenWalkAndMatch, OnlyThePairOfTheChangedFileIsLost)
     identicalPair("c1.png", "c2.png", 3);
     const QString victimName = GetParam().changeEarlier ? "b1.png" : "b2.png";
     QMap<QString, QByteArray> untouched;
-    for (const QString& name : {"a1.png", "a2.png", "b1.png", "b2.png", "c1.png", "c2.png"}) {
+    for (const QString name : {"a1.png", "a2.png", "b1.png", "b2.png", "c1.png", "c2.png"}) {
         if (name != victimName)
             untouched[name] = fixtures::ReadBytes(path(name));
     }
@@ -476,8 +476,9 @@ TEST_F(FaultTest, HundredThousandFilesInOneFolder)
         const QByteArray name = folder + "f" + QByteArray::number(k).rightJustified(6, '0') + ".png";
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ASSERT_GE(fd, 0);
-        if (k % 10 == 0)
+        if (k % 10 == 0) {
             ASSERT_EQ(::write(fd, "x", 1), 1);
+        }
         ::close(fd);
     }
     identicalPair("g-first.png", "g-second.png", 16);
@@ -572,8 +573,9 @@ TEST_P(HostilePicture, IsLeftOutAndTheOtherPairsSurvive)
     EXPECT_EQ(pairs(), (QStringList{"c.jpg|d.jpg|100", "a.png|b.png|100"}));
     EXPECT_EQ(window_.summaries, QStringList{SummaryText(5, 2)});
     for (int32_t i = 0; i < cat_.PicCapacity; ++i) {
-        if (cat_.Pictures[static_cast<size_t>(i)].FileName == QLatin1String(GetParam().fileName))
+        if (cat_.Pictures[static_cast<size_t>(i)].FileName == QLatin1String(GetParam().fileName)) {
             EXPECT_EQ(cat_.Pictures[static_cast<size_t>(i)].CCVStage == TCCVStage::Full, GetParam().decodes);
+        }
     }
     EXPECT_EQ(fixtures::ReadBytes(path(GetParam().fileName)), hostile);
 }
