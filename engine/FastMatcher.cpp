@@ -32,9 +32,10 @@ constexpr int kRerankGrowth = 4;
 constexpr double kFullScore = 100;
 constexpr int kSignatureSlots = kWaveletSlots;
 
-// Buckets for the tokens outside the exact part; a multiplicative hash spreads neighbouring positions.
-uint16_t bucketOf(int token) {
-    return static_cast<uint16_t>((static_cast<uint32_t>(token) * 0x9E3779B1u) >> 27) % kSketchBuckets;
+// The hashed bit of a token outside the exact part; a multiplicative hash spreads neighbouring positions.
+uint16_t hashedSlotOf(int token) {
+    static_assert(kSketchHashedBits == 512);
+    return static_cast<uint16_t>(kExactBits + ((static_cast<uint32_t>(token) * 0x9E3779B1u) >> 23));
 }
 
 uint32_t hashHead(const TPreBuffer& head) {
@@ -48,35 +49,33 @@ uint32_t hashHead(const TPreBuffer& head) {
     return static_cast<uint32_t>(h);
 }
 
-// Upper bound of the tokens two sketches share: equal exact bits, and per bucket the smaller count.
-inline int sharedBound(const MatchSketch& a, const MatchSketch& b) {
-    int bound = 0;
-#pragma GCC unroll 12
+// Bits two sketches have in common.
+inline int sharedBits(const MatchSketch& a, const MatchSketch& b) {
+    int shared = 0;
+#pragma GCC unroll 16
     for (int w = 0; w < kSketchWords; ++w)
-        bound += std::popcount(a.Bits[w] & b.Bits[w]);
-#if defined(__SSE2__)
-    static_assert(kSketchBuckets == 32);
-    const __m128i zero = _mm_setzero_si128();
-    const auto* pa = reinterpret_cast<const __m128i*>(a.Buckets.data());
-    const auto* pb = reinterpret_cast<const __m128i*>(b.Buckets.data());
-    const __m128i s = _mm_add_epi64(_mm_sad_epu8(_mm_min_epu8(_mm_load_si128(pa), _mm_load_si128(pb)), zero),
-                                    _mm_sad_epu8(_mm_min_epu8(_mm_load_si128(pa + 1), _mm_load_si128(pb + 1)), zero));
-    bound += _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
-#else
-    for (int c = 0; c < kSketchBuckets; ++c)
-        bound += std::min(a.Buckets[c], b.Buckets[c]);
-#endif
-    return bound;
+        shared += std::popcount(a.Bits[w] & b.Bits[w]);
+    return shared;
 }
 
-// The hot loop: from `from` down to `lo`, the first sketch whose bound reaches kNeeded, or lo - 1. Compiled
-// twice, and the popcnt instruction is used where the processor has it.
+// The whole bound for a sketch whose shared bits reach `bits`: the collisions of the pair are at most the
+// smaller count of the two.
+inline bool boundReaches(int bits, uint16_t collisions, uint16_t queryCollisions) {
+    return bits + std::min(collisions, queryCollisions) >= kNeeded;
+}
+
+// The hot loop: from `from` down to `lo`, the first sketch whose bound reaches kNeeded, or lo - 1. The query's
+// own collisions cap the pair's, so most sketches are settled by their shared bits alone. Compiled twice,
+// and the popcnt instruction is used where the processor has it.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("popcnt", "default")))
 #endif
-int32_t nextSurvivor(const MatchSketch* sketches, int32_t from, int32_t lo, const MatchSketch& query) {
+int32_t nextSurvivor(const MatchSketch* sketches, const uint16_t* collisions, int32_t from, int32_t lo,
+                     const MatchSketch& query, uint16_t queryCollisions) {
+    const int least = kNeeded - queryCollisions;
     for (int32_t k = from; k >= lo; --k) {
-        if (sharedBound(sketches[k], query) >= kNeeded)
+        const int bits = sharedBits(sketches[k], query);
+        if (bits >= least && boundReaches(bits, collisions[k], queryCollisions))
             return k;
     }
     return lo - 1;
@@ -84,29 +83,24 @@ int32_t nextSurvivor(const MatchSketch* sketches, int32_t from, int32_t lo, cons
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define VORALIN_WIDE_SCAN 1
-// The same loop on processors with 512-bit popcount: one sketch is two registers, the exact words of the
-// second one counted and its bucket bytes summed as minimums, then both halves blended.
+// The same loop on processors with 512-bit popcount: one sketch is two registers.
 // GCC 12 warns about the deliberately undefined filler inside its own 512-bit shuffle intrinsics.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-__attribute__((target("avx512f,avx512bw,avx512vpopcntdq")))
-int32_t nextSurvivorWide(const MatchSketch* sketches, int32_t from, int32_t lo, const MatchSketch& query) {
-    static_assert(kSketchWords == 12 && kSketchBuckets == 32 && offsetof(MatchSketch, Buckets) == 96);
+__attribute__((target("avx512f,avx512vpopcntdq")))
+int32_t nextSurvivorWide(const MatchSketch* sketches, const uint16_t* collisions, int32_t from, int32_t lo,
+                         const MatchSketch& query, uint16_t queryCollisions) {
+    static_assert(sizeof(MatchSketch) == 128);
     const auto* q = reinterpret_cast<const char*>(&query);
     const __m512i qFirst = _mm512_load_si512(q);
     const __m512i qSecond = _mm512_load_si512(q + 64);
-    const __m512i zero = _mm512_setzero_si512();
+    const int least = kNeeded - queryCollisions;
     for (int32_t k = from; k >= lo; --k) {
         const auto* s = reinterpret_cast<const char*>(sketches + k);
-        const __m512i first = _mm512_popcnt_epi64(_mm512_and_si512(_mm512_load_si512(s), qFirst));
-        const __m512i second = _mm512_load_si512(s + 64);
-        const __m512i words = _mm512_popcnt_epi64(_mm512_and_si512(second, qSecond));
-        const __m512i buckets = _mm512_sad_epu8(_mm512_min_epu8(second, qSecond), zero);
-        const __m512i sum = _mm512_add_epi64(first, _mm512_mask_blend_epi64(0xF0, words, buckets));
-        const __m512i high = _mm512_shuffle_i64x2(sum, sum, 0xEE);
-        const __m256i four = _mm256_add_epi64(_mm512_castsi512_si256(sum), _mm512_castsi512_si256(high));
-        const __m128i two = _mm_add_epi64(_mm256_castsi256_si128(four), _mm256_extracti128_si256(four, 1));
-        if (_mm_cvtsi128_si64(two) + _mm_extract_epi64(two, 1) >= kNeeded)
+        const __m512i sum = _mm512_add_epi64(_mm512_popcnt_epi64(_mm512_and_si512(_mm512_load_si512(s), qFirst)),
+                                             _mm512_popcnt_epi64(_mm512_and_si512(_mm512_load_si512(s + 64), qSecond)));
+        const int bits = static_cast<int>(_mm512_reduce_add_epi64(sum));
+        if (bits >= least && boundReaches(bits, collisions[k], queryCollisions))
             return k;
     }
     return lo - 1;
@@ -114,17 +108,18 @@ int32_t nextSurvivorWide(const MatchSketch* sketches, int32_t from, int32_t lo, 
 #pragma GCC diagnostic pop
 
 bool wideScanAvailable() {
-    static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vpopcntdq");
+    static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq");
     return available;
 }
 #endif
 
-void addToken(MatchSketch& sketch, uint16_t slot) {
-    if (slot < kExactBits)
-        sketch.Bits[slot / 64] |= uint64_t{1} << (slot % 64);
-    else
-        ++sketch.Buckets[slot - kExactBits];
+// Sets the token's bit; true when it was set already (a collision in the hashed part).
+bool addToken(MatchSketch& sketch, uint16_t slot) {
+    uint64_t& word = sketch.Bits[slot / 64];
+    const uint64_t bit = uint64_t{1} << (slot % 64);
+    const bool taken = (word & bit) != 0;
+    word |= bit;
+    return taken;
 }
 
 // Diagonal order of the coefficient matrix: the coarse positions that most pictures keep come first.
@@ -137,6 +132,7 @@ int coarseness(int position) {
 
 struct FastPartnerFinder::Query {
     MatchSketch Sketch;
+    uint16_t Collisions = 0;
     const TSignatureMatrix* M = nullptr;
     const TPicInfo* Current = nullptr;
     uint32_t HeadHash = 0;
@@ -220,6 +216,7 @@ FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOpti
     const auto expected = static_cast<size_t>(std::max(catalogue.PicCapacity, 0));
     index_.reserve(expected);
     sketches_.reserve(expected);
+    collisions_.reserve(expected);
     headHash_.reserve(expected);
     headPrev_.reserve(expected);
     rerank();
@@ -242,7 +239,7 @@ void FastPartnerFinder::rerank() {
         return coarseness(a) < coarseness(b);
     });
     for (int token = 0; token < kTokens; ++token)
-        slotOfToken_[token] = static_cast<uint16_t>(kExactBits + bucketOf(token));
+        slotOfToken_[token] = hashedSlotOf(token);
     for (int rank = 0; rank < kSketchExactPositions; ++rank) {
         slotOfToken_[2 * order[rank]] = static_cast<uint16_t>(2 * rank);
         slotOfToken_[2 * order[rank] + 1] = static_cast<uint16_t>(2 * rank + 1);
@@ -253,14 +250,15 @@ void FastPartnerFinder::rerank() {
             ++irregular;
             continue;
         }
-        sketchOf(catalogue_.Pictures[static_cast<size_t>(index_[dense])], sketches_[dense]);
+        collisions_[dense] = sketchOf(catalogue_.Pictures[static_cast<size_t>(index_[dense])], sketches_[dense]);
     }
 }
 
 // The current picture's signed positions are those of its sign matrix. At most 250 of the 16384 values are
 // non-zero, so runs of sixteen are first tested together on their bits (shifted past the sign, so that -0.0
 // counts as zero as well) and only the rare non-zero runs are compared as numbers.
-void FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const {
+uint16_t FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const {
+    uint16_t collisions = 0;
     constexpr int kRun = 16;
     static_assert(kPositions % kRun == 0);
     for (int base = 0; base < kPositions; base += kRun) {
@@ -283,24 +281,27 @@ void FastPartnerFinder::sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& o
 #endif
         for (int position = std::max(base, 1); position < base + kRun; ++position) {
             if (m[static_cast<size_t>(position)] > 0)
-                addToken(out, slotOfToken_[2 * position]);
+                collisions += addToken(out, slotOfToken_[2 * position]);
             else if (m[static_cast<size_t>(position)] < 0)
-                addToken(out, slotOfToken_[2 * position + 1]);
+                collisions += addToken(out, slotOfToken_[2 * position + 1]);
         }
     }
+    return collisions;
 }
 
-void FastPartnerFinder::sketchOf(const TPicInfo& pic, MatchSketch& out) const {
+uint16_t FastPartnerFinder::sketchOf(const TPicInfo& pic, MatchSketch& out) const {
     out = MatchSketch{};
+    uint16_t collisions = 0;
     auto take = [&](const TWaveletCoefs& coefs, int sign) {
         for (const TWaveletPoint& p : coefs) {
             const int position = p.X * kSide + p.Y;
             if (position != 0)
-                addToken(out, slotOfToken_[2 * position + sign]);
+                collisions += addToken(out, slotOfToken_[2 * position + sign]);
         }
     };
     take(pic.WaveletCoefsPos, 0);
     take(pic.WaveletCoefsNeg, 1);
+    return collisions;
 }
 
 // The bound needs each token at most once and every position inside the matrix. Signatures always are like
@@ -328,11 +329,12 @@ void FastPartnerFinder::add(int32_t j) {
     const auto dense = static_cast<int32_t>(index_.size());
     index_.push_back(j);
     sketches_.emplace_back();
+    collisions_.push_back(0);
     headHash_.push_back(hashHead(pic.PreBuffer));
     headPrev_.push_back(-1);
     insertHead(headHash_.back(), dense);
     if (isRegular(pic)) {
-        sketchOf(pic, sketches_.back());
+        collisions_.back() = sketchOf(pic, sketches_.back());
         for (const TWaveletCoefs* coefs : {&pic.WaveletCoefsPos, &pic.WaveletCoefsNeg}) {
             for (const TWaveletPoint& p : *coefs)
                 ++positionUse_[p.X * kSide + p.Y];
@@ -428,10 +430,10 @@ int32_t FastPartnerFinder::scanAll(const Query& q) {
         int32_t found = -1;
         for (int32_t k = hi - 1;; --k) {
 #if defined(VORALIN_WIDE_SCAN)
-            k = wide_ ? nextSurvivorWide(sketches_.data(), k, lo, q.Sketch)
-                                    : nextSurvivor(sketches_.data(), k, lo, q.Sketch);
+            k = wide_ ? nextSurvivorWide(sketches_.data(), collisions_.data(), k, lo, q.Sketch, q.Collisions)
+                      : nextSurvivor(sketches_.data(), collisions_.data(), k, lo, q.Sketch, q.Collisions);
 #else
-            k = nextSurvivor(sketches_.data(), k, lo, q.Sketch);
+            k = nextSurvivor(sketches_.data(), collisions_.data(), k, lo, q.Sketch, q.Collisions);
 #endif
             if (k < lo)
                 break;
@@ -488,7 +490,7 @@ PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool 
 
     int32_t signatureDense = -1;
     if (!onlyIdentical) {
-        sketchOfMatrix(m, q.Sketch);
+        q.Collisions = sketchOfMatrix(m, q.Sketch);
         signatureDense = scanAll(q);
         signatureDense = std::max(signatureDense, scanIrregular(q, signatureDense));
     }

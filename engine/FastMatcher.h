@@ -12,15 +12,16 @@
 #include <memory>
 #include <vector>
 
-// Per earlier picture: exact bits for the signed positions that pictures keep most often, and for every other
-// signed position a count per hash bucket. 128 bytes, two cache lines, streamed by the candidate loop.
-constexpr int kSketchExactPositions = 384;  // with both signs 768 bits; covers about two thirds of the tokens
-constexpr int kSketchWords = 2 * kSketchExactPositions / 64;
-constexpr int kSketchBuckets = 32;          // counts of the remaining tokens; a finer split bounds tighter
+// Per earlier picture, 1024 bits: one bit per signed position for the positions that pictures keep most often,
+// and every other signed position hashed into the remaining bits. The hashed part can put two tokens on one
+// bit, so the picture also keeps how many of its tokens share a bit with an earlier one (its collisions);
+// the shared bits plus the smaller collision count of the two bound the shared tokens from above.
+constexpr int kSketchExactPositions = 256;  // with both signs 512 bits; covers about half of the tokens
+constexpr int kSketchHashedBits = 512;
+constexpr int kSketchWords = (2 * kSketchExactPositions + kSketchHashedBits) / 64;
 
 struct alignas(64) MatchSketch {
     std::array<uint64_t, kSketchWords> Bits{};
-    std::array<uint8_t, kSketchBuckets> Buckets{};
 };
 static_assert(sizeof(MatchSketch) == 128, "two cache lines per candidate");
 
@@ -54,7 +55,8 @@ public:
     Stats Statistics() const;
     // Bytes held per indexed picture while matching, besides the catalogue: sketch, index, head hash and chain,
     // and at most four slots of the head table.
-    static constexpr size_t kBytesPerPicture = sizeof(MatchSketch) + 3 * sizeof(int32_t) + 4 * sizeof(int32_t);
+    static constexpr size_t kBytesPerPicture =
+        sizeof(MatchSketch) + sizeof(uint16_t) + 3 * sizeof(int32_t) + 4 * sizeof(int32_t);
 
 private:
     struct Query;
@@ -62,8 +64,8 @@ private:
 
     void catchUp(int32_t i);
     void add(int32_t j);
-    void sketchOf(const TPicInfo& pic, MatchSketch& out) const;
-    void sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const;
+    uint16_t sketchOf(const TPicInfo& pic, MatchSketch& out) const;
+    uint16_t sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const;
     bool isRegular(const TPicInfo& pic);
     void rerank();
     int32_t scanAll(const Query& q);
@@ -81,12 +83,13 @@ private:
     // Structure of arrays over the indexed (Full) pictures, in catalogue order.
     std::vector<int32_t> index_;  // catalogue index
     std::vector<MatchSketch> sketches_;
+    std::vector<uint16_t> collisions_;  // per sketch: its tokens that landed on an already set hashed bit
     std::vector<uint32_t> headHash_;  // collisions only cost a comparison of the heads
     std::vector<int32_t> headPrev_;  // the next lower indexed picture with the same head hash, or -1
     std::vector<int32_t> irregular_; // dense indices whose lists repeat a position or leave the matrix
 
-    // Token (position * 2 + sign) -> exact bit (< 2 * kSketchExactPositions) or 2 * kSketchExactPositions +
-    // bucket. Positions are ranked by how often indexed pictures keep them, re-ranked as the index grows.
+    // Token (position * 2 + sign) -> its bit in the sketch: an exact bit (< 2 * kSketchExactPositions) or a
+    // hashed one. Positions are ranked by how often indexed pictures keep them, re-ranked as the index grows.
     std::vector<uint16_t> slotOfToken_;
     std::vector<int64_t> positionUse_;
     int32_t nextRerank_ = 0;
