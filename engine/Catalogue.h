@@ -2,6 +2,7 @@
 // are what pass between the scanner, the matcher, the sorts and the windows.
 #pragma once
 
+#include "engine/LargeBlockAllocator.h"
 #include "picture/PictureTypes.h"
 
 #include <QString>
@@ -37,7 +38,7 @@ struct TPicturePair {
 };
 
 using TStringArr = std::vector<QString>;
-using TPicList = std::vector<TPicInfo>;
+using TPicList = std::vector<TPicInfo, LargeBlockAllocator<TPicInfo>>;
 using TPicturePairs = std::vector<TPicturePair>;
 
 constexpr int32_t kInitialCapacity = 30000;

@@ -1,0 +1,29 @@
+// Storage for the catalogue's big arrays. A search starts its picture list at 30000 records, about 40 MB,
+// and the list is written once through; page by page that is ten thousand page faults before the first
+// folder is read. Blocks of several megabytes therefore ask the system for huge pages where it has them.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+void* AllocateLargeBlock(std::size_t bytes);  // throws std::bad_alloc
+void FreeLargeBlock(void* block) noexcept;
+
+template <typename T>
+struct LargeBlockAllocator {
+    using value_type = T;
+
+    LargeBlockAllocator() = default;
+    template <typename U>
+    LargeBlockAllocator(const LargeBlockAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(AllocateLargeBlock(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t) noexcept { FreeLargeBlock(p); }
+
+    template <typename U>
+    bool operator==(const LargeBlockAllocator<U>&) const noexcept { return true; }
+};
