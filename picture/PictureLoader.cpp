@@ -53,7 +53,9 @@ std::optional<DecoderChoice> ChooseDecoder(const QString& path)
     return std::nullopt;
 }
 
-std::vector<uint8_t> ReadJpegFile(const QString& path)
+// Reads into `data`, whose storage is reused: a fresh multi-megabyte block per picture costs page faults and
+// zero-filling on every decoding thread, a noticeable share of decoding itself.
+void ReadJpegFile(const QString& path, std::vector<uint8_t>& data)
 {
     QFile file;
     if (!OpenRegularFile(file, path))
@@ -61,10 +63,9 @@ std::vector<uint8_t> ReadJpegFile(const QString& path)
     const qint64 size = file.size();
     if (!FitsDecodeLimit(size))
         throw PictureError("file too large to decode");
-    std::vector<uint8_t> data(static_cast<size_t>(size));
+    data.resize(static_cast<size_t>(size));
     if (size > 0 && file.read(reinterpret_cast<char*>(data.data()), size) != size)
         throw PictureError("cannot read the file");
-    return data;
 }
 
 // The first frame through Qt's decoder for the format the extension names (content of another format
@@ -93,19 +94,54 @@ std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
     return EncodeJpeg(image.constBits(), image.width(), image.height(), image.bytesPerLine(), PixelLayout::Argb32);
 }
 
-// Steps shared with the comparison pane's previews: decoder choice and JPEG conversion.
-std::vector<uint8_t> LoadAsJpeg(const QString& path)
+// Steps shared with the comparison pane's previews: decoder choice and JPEG conversion, into `jpeg`.
+void LoadAsJpeg(const QString& path, std::vector<uint8_t>& jpeg)
 {
     const std::optional<DecoderChoice> choice = ChooseDecoder(path);
     if (!choice)
         throw PictureError("unknown picture type");
     switch (choice->Kind) {
-    case DecoderKind::Jpeg: return ReadJpegFile(path);
-    case DecoderKind::Qt: return QtImageToJpeg(path, choice->QtFormat);
-    case DecoderKind::Raw: return RawToJpeg(path);
+    case DecoderKind::Jpeg: ReadJpegFile(path, jpeg); return;
+    case DecoderKind::Qt: jpeg = QtImageToJpeg(path, choice->QtFormat); return;
+    case DecoderKind::Raw: jpeg = RawToJpeg(path); return;
     }
     throw PictureError("unknown picture type");
 }
+
+// The calling thread's JPEG buffer while the guard lives, kept from picture to picture; an unusually large one
+// is given back when the guard ends. A nested use gets a buffer of its own.
+class ThreadJpegBuffer {
+public:
+    ThreadJpegBuffer() : inUse_(kept().inUse), data_(inUse_ ? own_ : kept().data) { inUse_ = true; }
+    ~ThreadJpegBuffer()
+    {
+        if (&data_ == &own_)
+            return;
+        if (data_.capacity() > kKeptBufferBytes)
+            std::vector<uint8_t>().swap(data_);
+        inUse_ = false;
+    }
+    ThreadJpegBuffer(const ThreadJpegBuffer&) = delete;
+    ThreadJpegBuffer& operator=(const ThreadJpegBuffer&) = delete;
+
+    std::vector<uint8_t>& data() { return data_; }
+
+private:
+    static constexpr size_t kKeptBufferBytes = size_t{64} << 20;
+    struct Kept {
+        std::vector<uint8_t> data;
+        bool inUse = false;
+    };
+    static Kept& kept()
+    {
+        thread_local Kept buffer;
+        return buffer;
+    }
+
+    bool& inUse_;
+    std::vector<uint8_t> own_;
+    std::vector<uint8_t>& data_;
+};
 
 }  // namespace
 
@@ -122,7 +158,9 @@ namespace {
 
 LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
 {
-    const std::vector<uint8_t> jpeg = LoadAsJpeg(path);
+    ThreadJpegBuffer held;
+    std::vector<uint8_t>& jpeg = held.data();
+    LoadAsJpeg(path, jpeg);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     const JpegHeader header = decoder.ReadHeader();
 
@@ -160,7 +198,9 @@ LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minP
 
 TBitmap DecodePreview(const QString& path, int scaleDenom)
 {
-    const std::vector<uint8_t> jpeg = LoadAsJpeg(path);
+    ThreadJpegBuffer held;
+    std::vector<uint8_t>& jpeg = held.data();
+    LoadAsJpeg(path, jpeg);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     decoder.ReadHeader();
     decoder.Start(scaleDenom);
