@@ -181,7 +181,7 @@ QString UsageText() {
         "  --min-height N     leave out pictures lower than N pixels (default 100)\n"
         "  --output FILE      write the CSV to FILE instead of standard output\n"
         "  --quiet            no progress lines on standard error\n"
-        "  --threads N        decode pictures on N threads, 1 to 256 (default: one per core)\n"
+        "  --threads N        decode and compare pictures on N threads, 1 to 256 (default: one per core)\n"
         "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "\n"

@@ -95,7 +95,8 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     MatchPictures(catalogue, settings, host, DefaultPictureSupply());
 }
 
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source) {
+void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
+                   int matcherThreads) {
     // A close request handled at one of our message points asks the catalogue to release itself. Holding
     // this defers the release until we return, so the records we still hold references to stay valid (also
     // when FilesEqual comes back into the candidate loop); the stop flag the close raises, or the pending
@@ -103,7 +104,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     Catalogue::SearchUse use(catalogue);
     TPreBuffer head{};
     auto m = std::make_unique<TSignatureMatrix>();
-    FastPartnerFinder finder(catalogue);  // same partners as FindPartnerReference, without a full pass each
+    FastPartnerFinder finder(catalogue, {.Threads = matcherThreads});  // same partners as FindPartnerReference, without a full pass each
     m->fill(0);
     const FilesEqualFn filesEqual = [&host](const QString& a, const QString& b) {
         return FilesEqual(a, b, [&host] { host.ProcessMessages(); });

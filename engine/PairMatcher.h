@@ -85,5 +85,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
 // when `supply` asks for it. The results are those of the plain sequential run.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
                    const PictureSupplyOptions& supply);
-// The plain sequential run, on this thread, with sizes and signatures taken from `source`.
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source);
+// The plain sequential run, on this thread, with sizes and signatures taken from `source`. Long candidate scans
+// are spread over `matcherThreads` threads (this one included; 0: one per core).
+void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
+                   int matcherThreads = 0);

@@ -302,15 +302,16 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     if (supply.UseCache && !cacheFolder.isEmpty())
         cache = std::make_unique<SignatureCache>(cacheFolder);
 
+    const int threads = EffectiveThreadCount(supply);
     PrefetchConfig config;
-    config.Threads = EffectiveThreadCount(supply);
+    config.Threads = threads;
     config.MinPicWidth = settings.MinPicWidth;
     config.MinPicHeight = settings.MinPicHeight;
     config.SearchOnlyIdentical = settings.SearchOnlyIdentical;
     config.Cache = cache.get();
     PrefetchingPictureSource source(std::move(config), catalogue.PicCapacity,
                                     [&catalogue](int32_t k) { return catalogue.PicturePath(k); });
-    MatchPictures(catalogue, settings, host, source);
+    MatchPictures(catalogue, settings, host, source, threads);
     source.Finish(host);
     if (!cache)
         return;
