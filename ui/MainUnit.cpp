@@ -347,8 +347,13 @@ void TMainForm::LayoutTopPanel() {
     }
     StartButton->setGeometry(S(433), S(8), S(148), S(44));
     StartButton->setIconSize(QSize(S(22), S(22)));
-    ScanSubfoldersCheckBox->setGeometry(S(625), S(18), S(26), S(23));
-    Label1->setGeometry(S(647), S(20), std::max(S(130), Label1->sizeHint().width()), S(18));
+    // In a window at its narrowest the label would run past the strip's edge; the check box and label then
+    // close up on the Start button, as far as the gap between them allows.
+    const int labelWidth = std::max(S(130), Label1->sizeHint().width());
+    const int gap = S(625) - StartButton->geometry().right() - S(8);
+    const int shift = std::clamp(S(647) + labelWidth - (w - S(4)), 0, std::max(gap, 0));
+    ScanSubfoldersCheckBox->setGeometry(S(625) - shift, S(18), S(26), S(23));
+    Label1->setGeometry(S(647) - shift, S(20), labelWidth, S(18));
 }
 
 void TMainForm::SetupCentralPanel() {

@@ -266,6 +266,14 @@ void TestMainWindow::controlsAreNamedAndPlaced() {
     QCOMPARE(w->TopPanel->height(), w->S(157));
     QVERIFY(w->minimumWidth() > 0 && w->minimumHeight() > 0);
 
+    // At the narrowest window the check box's label still shows whole, clear of the Start button.
+    w->resize(w->minimumSize());
+    QCoreApplication::processEvents();
+    QCOMPARE(w->width(), w->minimumWidth());
+    QVERIFY(w->Label1->geometry().right() < w->Panel2->width());
+    QVERIFY(w->Label1->sizeHint().width() <= w->Label1->width());
+    QVERIFY(w->ScanSubfoldersCheckBox->geometry().left() > w->StartButton->geometry().right());
+
     // The shared picker is set up for folders only.
     QCOMPARE(w->AddFolderDialog->Flags(), 0x41u);
     QCOMPARE(w->AddFolderDialog->DialogPosition, TDialogPosition::fdpDefault);
