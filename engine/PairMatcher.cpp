@@ -2,6 +2,7 @@
 #include "engine/PairMatcher.h"
 
 #include "engine/FastMatcher.h"
+#include "engine/PartnerMemo.h"
 
 #include <algorithm>
 #include <exception>
@@ -96,7 +97,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
 }
 
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads) {
+                   int matcherThreads, PartnerMemo* memo) {
     // A close request handled at one of our message points asks the catalogue to release itself. Holding
     // this defers the release until we return, so the records we still hold references to stay valid (also
     // when FilesEqual comes back into the candidate loop); the stop flag the close raises, or the pending
@@ -117,6 +118,8 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         catalogue.LastPicIndex = i;
         const QString path = catalogue.PicturePath(i);
         source.WaitUntilReady(i, path, host);
+        if (memo)
+            memo->Note(i, source.FileKeyOf(i));
 
         LoadResult size;
         try {
@@ -137,7 +140,11 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
             source.Sign(*m, pic.WaveletCoefsPos, pic.WaveletCoefsNeg);
         pic.CCVStage = TCCVStage::Full;  // OnlyTotal is only ever a step on the way, so it is skipped
 
-        const PartnerMatch match = finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual);
+        std::optional<PartnerMatch> recalled = memo ? memo->Recall(i) : std::nullopt;
+        const PartnerMatch match =
+            recalled ? *recalled : finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual);
+        if (memo)
+            memo->Keep(i, match);
         if (match.Partner >= 0) {
             catalogue.AppendPair({match.Partner, i, SimilarityFromScore(match.Score)});
             host.SetCurrentDuplicatesText(QStringLiteral("Similar pairs found: %1").arg(catalogue.LastPairIndex + 1));

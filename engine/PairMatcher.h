@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "engine/FileKey.h"
 #include "engine/PictureSupply.h"
 #include "engine/SearchHost.h"
 #include "picture/Bitmap.h"
@@ -33,6 +34,9 @@ public:
     // The head of the picture measured last into `head`; a head that cannot be read leaves `head` as it
     // was (the matcher's buffer then still holds the last head read).
     virtual void ReadHead(const QString& path, TPreBuffer& head) { ReadFileHead(path, head); }
+    // After WaitUntilReady: what stat() said of picture `index`'s file before it was read, when the source
+    // took it; nothing otherwise.
+    virtual std::optional<FileKey> FileKeyOf(int32_t /*index*/) { return std::nullopt; }
 };
 
 // The search's source: LoadWorkPicture onto its own 128 x 128 work bitmap, then grey palette, average
@@ -85,7 +89,10 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
 // when `supply` asks for it. The results are those of the plain sequential run.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
                    const PictureSupplyOptions& supply);
+class PartnerMemo;
+
 // The plain sequential run, on this thread, with sizes and signatures taken from `source`. Long candidate scans
-// are spread over `matcherThreads` threads (this one included; 0: one per core).
+// are spread over `matcherThreads` threads (this one included; 0: one per core). With a memo, partners of an
+// earlier search over unchanged files are taken from it instead of being searched for again.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads = 0);
+                   int matcherThreads = 0, PartnerMemo* memo = nullptr);

@@ -2,6 +2,8 @@
 // handed over in catalogue order, and the search's choice of threads and cache.
 #include "engine/PrefetchingPictureSource.h"
 
+#include "engine/PartnerMemo.h"
+
 #include <QFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -67,6 +69,7 @@ PreparedOutcome PreparePicture(int32_t index, const QString& path, PictureSource
     std::optional<FileKey> key;
     if (config.Cache) {
         key = StatFileKey(path);
+        out.Key = key;
         if (key) {
             if (std::optional<PreparedPicture> hit = config.Cache->Find(path, *key, params)) {
                 out.Picture = std::move(*hit);
@@ -267,6 +270,11 @@ LoadResult PrefetchingPictureSource::Measure(int32_t, const QString&) {
     return slot.Outcome.Picture.Size;
 }
 
+std::optional<FileKey> PrefetchingPictureSource::FileKeyOf(int32_t index) {
+    const Slot& slot = current();
+    return slot.Index == index ? slot.Outcome.Key : std::nullopt;
+}
+
 void PrefetchingPictureSource::ReadHead(const QString&, TPreBuffer& head) {
     const Slot& slot = current();
     if (slot.Outcome.Picture.HeadRead)
@@ -311,13 +319,19 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     config.Cache = cache.get();
     PrefetchingPictureSource source(std::move(config), catalogue.PicCapacity,
                                     [&catalogue](int32_t k) { return catalogue.PicturePath(k); });
-    MatchPictures(catalogue, settings, host, source, threads);
+    std::optional<PartnerMemo> memo;
+    if (cache)
+        memo.emplace(cacheFolder, catalogue, settings);
+    MatchPictures(catalogue, settings, host, source, threads, memo ? &*memo : nullptr);
     source.Finish(host);
     if (!cache)
         return;
     // Writing the cache of a large collection takes a while; the window keeps running meanwhile. A cache
     // that cannot be written only costs time next search.
-    std::future<bool> saving = std::async(std::launch::async, [&cache] { return cache->Save(); });
+    std::future<bool> saving = std::async(std::launch::async, [&cache, &memo] {
+        const bool signatures = cache->Save();
+        return memo->Save() && signatures;
+    });
     while (saving.wait_for(std::chrono::milliseconds(kWaitSliceMs)) != std::future_status::ready)
         host.ProcessMessages();
     try {

@@ -47,6 +47,7 @@ public:
     LoadResult Measure(int32_t index, const QString& path) override;
     void ReadHead(const QString& path, TPreBuffer& head) override;
     void Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) override;
+    std::optional<FileKey> FileKeyOf(int32_t index) override;
 
     // Stops the workers, waiting for decodes in progress in slices while `host` processes messages, and
     // joins them. After it returns no work of this source runs.
@@ -86,6 +87,7 @@ struct PreparedOutcome {
     PreparedPicture Picture;
     std::exception_ptr MeasureError;  // not a std::exception: the matcher lets it through
     std::exception_ptr SignError;
+    std::optional<FileKey> Key;  // stat() before the file was read; taken only with a cache
 };
 PreparedOutcome PreparePicture(int32_t index, const QString& path, PictureSource& decoder, TSignatureMatrix& m,
                                const PrefetchConfig& config);

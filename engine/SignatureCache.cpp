@@ -25,15 +25,6 @@ constexpr uint8_t kHeadFlag = 2;
 constexpr uint8_t kSignedFlag = 4;
 constexpr uint8_t kKnownFlags = kDecodedFlag | kHeadFlag | kSignedFlag;
 
-uint64_t Fnv1a(const char* data, qsizetype size) {
-    uint64_t hash = 14695981039346656037ull;
-    for (qsizetype k = 0; k < size; ++k) {
-        hash ^= static_cast<uint8_t>(data[k]);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 bool ValidScale(int scale) { return scale == 1 || scale == 2 || scale == 4 || scale == 8; }
 
 // Up to the last occupied slot, so that any layout of slots comes back exactly.

@@ -2,6 +2,7 @@
 // it, so that a second search over unchanged folders decodes nothing.
 #pragma once
 
+#include "engine/FileKey.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureTypes.h"
 
@@ -27,22 +28,6 @@ struct PreparedPicture {
 
 // True when the matcher leaves a picture of this size out: a side below its minimum or below 5 pixels.
 bool TooSmallForSearch(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight);
-
-// The identity of a file's content as far as the cache trusts it. The change time is part of it too: a
-// change of permissions touches only that, and a file we may no longer read must be decoded (and fail)
-// again rather than be served from the cache.
-struct FileKey {
-    int64_t Size = 0;
-    int64_t ModifiedSeconds = 0;
-    int64_t ModifiedNanoseconds = 0;
-    int64_t ChangedSeconds = 0;
-    int64_t ChangedNanoseconds = 0;
-    uint64_t Inode = 0;
-    friend bool operator==(const FileKey&, const FileKey&) = default;
-};
-
-// stat() of the file, nothing when it cannot be had.
-std::optional<FileKey> StatFileKey(const QString& path);
 
 // The settings of a search that decide whether a cached entry serves it.
 struct CacheParams {

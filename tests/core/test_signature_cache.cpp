@@ -1,6 +1,7 @@
 // The signature cache: the same results with and without it, nothing decoded twice over unchanged files,
 // entries dropped when a file's size, times or existence change or when the search's minimums or mode need
 // more than they hold, and cache files that are damaged or foreign ignored and rewritten.
+#include "engine/PartnerMemo.h"
 #include "engine/PrefetchingPictureSource.h"
 
 #include "FakeSearchHost.h"
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -37,6 +39,7 @@ private:
 struct CachedRun {
     fixtures::MatchSnapshot Snapshot;
     int Decodes = 0;
+    int Recalled = 0;  // partners taken from the memo of an earlier search
 };
 
 // The checksum the cache files end with (64-bit FNV-1a), so a test can forge a file that passes it.
@@ -86,11 +89,15 @@ protected:
         return fixtures::TakeSnapshot(cat);
     }
 
-    CachedRun runCached(const TSettings& settings, int threads = 2) {
+    CachedRun runCached(const TSettings& settings, int threads = 2, bool remember = false, int stopAt = 0) {
         Catalogue cat;
         fixtures::RecordPictures(cat, folder_, names_);
         FakeSearchHost host;
+        host.stopAfterMessages = stopAt;
         SignatureCache cache(cacheFolder());
+        std::optional<PartnerMemo> memo;
+        if (remember)
+            memo.emplace(cacheFolder(), cat, settings);
         std::atomic<int> decodes{0};
         PrefetchConfig config;
         config.Threads = threads;
@@ -103,11 +110,14 @@ protected:
         };
         {
             PrefetchingPictureSource source(config, cat.PicCapacity, [&cat](int32_t k) { return cat.PicturePath(k); });
-            MatchPictures(cat, settings, host, source);
+            MatchPictures(cat, settings, host, source, 0, memo ? &*memo : nullptr);
             source.Finish(host);
         }
         EXPECT_TRUE(cache.Save());
-        return {fixtures::TakeSnapshot(cat), decodes.load()};
+        if (memo) {
+            EXPECT_TRUE(memo->Save());
+        }
+        return {fixtures::TakeSnapshot(cat), decodes.load(), memo ? memo->Recalled() : 0};
     }
 
     QString path(int k) const { return folder_ + names_[k]; }
@@ -356,3 +366,107 @@ TEST_F(CacheTest, EntriesOfFilesNotMetAreKeptWhileUnchangedAndDroppedWhenRemoved
 }
 
 }  // namespace
+
+// --- The partners of an earlier search over unchanged files are recalled, not searched for again.
+
+namespace {
+
+// Pictures that reached the partner search in a finished match.
+int Searched(const fixtures::MatchSnapshot& s, int below) {
+    int count = 0;
+    for (int k = 0; k < below && k < static_cast<int>(s.Pictures.size()); ++k)
+        count += s.Pictures[static_cast<size_t>(k)].Stage == TCCVStage::Full;
+    return count;
+}
+
+QStringList MemoFiles(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("pairs-*.memo")}, QDir::Files);
+}
+
+}  // namespace
+
+TEST_F(CacheTest, SecondSearchRecallsEveryPartner) {
+    const TSettings settings;
+    const fixtures::MatchSnapshot plain = runPlain(settings);
+    const CachedRun first = runCached(settings, 2, true);
+    EXPECT_EQ(first.Recalled, 0);
+    fixtures::ExpectSameMatch(plain, first.Snapshot);
+    ASSERT_EQ(MemoFiles(cacheFolder()).size(), 1);
+    const CachedRun again = runCached(settings, 2, true);
+    EXPECT_EQ(again.Recalled, Searched(plain, names_.size()));
+    fixtures::ExpectSameMatch(plain, again.Snapshot);
+}
+
+// A changed picture ends the recall: the ones before it are recalled, it and all after it are searched, and
+// the pairs are those of a search from scratch (the change to picture 4 breaks its pair with picture 0).
+class MemoChangeTest : public CacheTest, public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(MemoChangeTest, ChangedPictureEndsTheRecall) {
+    const TSettings settings;
+    runCached(settings, 2, true);
+    constexpr int kChanged = 4;  // 04-a-recompressed.jpg
+    GetParam().change(path(kChanged));
+    const fixtures::MatchSnapshot plain = runPlain(settings);
+    const CachedRun again = runCached(settings, 2, true);
+    EXPECT_EQ(again.Recalled, Searched(plain, kChanged));
+    fixtures::ExpectSameMatch(plain, again.Snapshot);
+    // A file that is gone has no key to vouch for it, so the recall keeps ending there.
+    const bool gone = GetParam().name == std::string("Removed");
+    EXPECT_EQ(runCached(settings, 2, true).Recalled, Searched(plain, gone ? kChanged : names_.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MemoChangeTest, testing::ValuesIn(kChanges),
+                         [](const testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
+
+// Other settings decide other partners: their searches keep memos of their own.
+TEST_F(CacheTest, MemoServesOnlyTheSettingsThatMadeIt) {
+    TSettings larger;
+    larger.MinPicWidth = larger.MinPicHeight = 200;
+    TSettings identical;
+    identical.SearchOnlyIdentical = true;
+    runCached(TSettings{}, 2, true);
+    for (const TSettings& other : {larger, identical}) {
+        const CachedRun run = runCached(other, 2, true);
+        EXPECT_EQ(run.Recalled, 0);
+        fixtures::ExpectSameMatch(runPlain(other), run.Snapshot);
+    }
+    EXPECT_EQ(MemoFiles(cacheFolder()).size(), 3);
+    EXPECT_GT(runCached(TSettings{}, 2, true).Recalled, 0);
+}
+
+// A stopped search leaves the memo of the pictures it finished; the next search recalls those and searches
+// the rest.
+TEST_F(CacheTest, StoppedSearchLeavesTheMemoOfItsPictures) {
+    const TSettings settings;
+    const fixtures::MatchSnapshot plain = runPlain(settings);
+    const CachedRun stopped = runCached(settings, 2, true, 8);  // the matcher's eighth processing point
+    ASSERT_LT(stopped.Snapshot.LastPicIndex + 1, static_cast<int>(names_.size()));
+    const CachedRun next = runCached(settings, 2, true);
+    EXPECT_GT(next.Recalled, 0);
+    EXPECT_LT(next.Recalled, Searched(plain, names_.size()));
+    fixtures::ExpectSameMatch(plain, next.Snapshot);
+    EXPECT_EQ(runCached(settings, 2, true).Recalled, Searched(plain, names_.size()));
+}
+
+// A damaged memo is not believed: the search runs as from scratch and writes a good one.
+TEST_F(CacheTest, DamagedMemoIsIgnoredAndRewritten) {
+    const TSettings settings;
+    const fixtures::MatchSnapshot plain = runPlain(settings);
+    runCached(settings, 2, true);
+    const QString memo = cacheFolder() + MemoFiles(cacheFolder()).value(0);
+    const QByteArray good = fixtures::ReadBytes(memo);
+    QByteArray flipped = good;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x40);
+    // A partner that points forward, under a checksum that passes.
+    QByteArray forward = good.left(good.size() - 8);
+    const qint32 ahead = 1000;
+    forward.replace(8 + 4 + 8 + 4 + 8, 4, reinterpret_cast<const char*>(&ahead), 4);
+    for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray("garbage"), flipped,
+                                      WithChecksum(forward)}) {
+        fixtures::WriteBytes(memo, damaged);
+        const CachedRun run = runCached(settings, 2, true);
+        EXPECT_EQ(run.Recalled, 0);
+        fixtures::ExpectSameMatch(plain, run.Snapshot);
+        EXPECT_EQ(fixtures::ReadBytes(memo), good);
+    }
+}

@@ -1,0 +1,158 @@
+#include "engine/PartnerMemo.h"
+
+#include "engine/CsvWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr char kMagic[8] = {'V', 'R', 'L', 'N', 'P', 'A', 'I', 'R'};
+// Raised whenever what decides a partner changes (decoding, signatures, the matcher's rules).
+constexpr uint32_t kFormatVersion = 1;
+constexpr int kKeptMemos = 8;  // listings remembered; a user seldom switches between more folder sets
+constexpr qsizetype kEntryBytes = 8 + 4 + 8 + 1;
+constexpr qsizetype kHeaderBytes = sizeof kMagic + 4 + 8 + 4;
+
+template <typename T> void Put(QByteArray& out, T value) {
+    const T little = qToLittleEndian(value);
+    out.append(reinterpret_cast<const char*>(&little), sizeof little);
+}
+
+template <typename T> T Take(const char*& in) {
+    T value;
+    std::memcpy(&value, in, sizeof value);
+    in += sizeof value;
+    return qFromLittleEndian(value);
+}
+
+uint64_t HashKey(const FileKey& key) {
+    QByteArray bytes;
+    for (int64_t field : {key.Size, key.ModifiedSeconds, key.ModifiedNanoseconds, key.ChangedSeconds,
+                          key.ChangedNanoseconds, static_cast<int64_t>(key.Inode)})
+        Put(bytes, field);
+    return Fnv1a(bytes.constData(), bytes.size());
+}
+
+}  // namespace
+
+PartnerMemo::PartnerMemo(QString folder, const Catalogue& catalogue, const TSettings& settings)
+    : folder_(std::move(folder)), count_(std::max(catalogue.PicCapacity, 0)) {
+    if (!folder_.endsWith(QLatin1Char('/')))
+        folder_ += QLatin1Char('/');
+    QByteArray decisive;
+    Put(decisive, kFormatVersion);
+    Put(decisive, settings.MinPicWidth);
+    Put(decisive, settings.MinPicHeight);
+    Put(decisive, static_cast<uint8_t>(settings.SearchOnlyIdentical));
+    Put(decisive, count_);
+    uint64_t hash = Fnv1a(decisive.constData(), decisive.size());
+    for (int32_t i = 0; i < count_; ++i) {
+        const QByteArray path = catalogue.PicturePath(i).toUtf8();
+        hash = Fnv1a(path.constData(), path.size() + 1, hash);  // with the terminating zero, so names cannot run together
+    }
+    listing_ = hash;
+    file_ = folder_ + QStringLiteral("pairs-%1.memo").arg(listing_, 16, 16, QLatin1Char('0'));
+    now_.reserve(static_cast<size_t>(count_));
+    if (!load())
+        earlier_.clear();
+}
+
+bool PartnerMemo::load() {
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    if (data.size() < kHeaderBytes + 8 || std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
+        return false;
+    const qsizetype body = data.size() - 8;
+    const char* in = data.constData() + body;
+    if (Take<uint64_t>(in) != Fnv1a(data.constData(), body))
+        return false;
+    in = data.constData() + sizeof kMagic;
+    const auto version = Take<uint32_t>(in);
+    const auto listing = Take<uint64_t>(in);
+    const auto count = Take<int32_t>(in);
+    if (version != kFormatVersion || listing != listing_ || count < 0 || count > count_ ||
+        body != kHeaderBytes + qsizetype{count} * kEntryBytes)
+        return false;
+    earlier_.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) {
+        Entry& e = earlier_[static_cast<size_t>(i)];
+        e.KeyHash = Take<uint64_t>(in);
+        e.Partner = Take<int32_t>(in);
+        e.Score = Take<double>(in);
+        const auto searched = Take<uint8_t>(in);
+        e.Searched = searched == 1;
+        if (searched > 1 || e.Partner < -1 || e.Partner >= i || !std::isfinite(e.Score))
+            return false;
+    }
+    return true;
+}
+
+// Whether the last picture noted went as it did in the earlier search: a partner search for both or neither.
+bool PartnerMemo::lastWentAlike() const {
+    return now_.empty() || now_.back().Searched == earlier_[now_.size() - 1].Searched;
+}
+
+void PartnerMemo::Note(int32_t i, const std::optional<FileKey>& key) {
+    if (i != static_cast<int32_t>(now_.size()) || (unchanged_ && !lastWentAlike()))
+        unchanged_ = false;  // out of order, or not as before: nothing further can be vouched for
+    now_.push_back({key ? HashKey(*key) : 0});
+    unchanged_ = unchanged_ && key && static_cast<size_t>(i) < earlier_.size() &&
+                 earlier_[static_cast<size_t>(i)].KeyHash == now_.back().KeyHash;
+}
+
+std::optional<PartnerMatch> PartnerMemo::Recall(int32_t i) {
+    if (!unchanged_ || static_cast<size_t>(i) + 1 != now_.size() || !earlier_[static_cast<size_t>(i)].Searched) {
+        unchanged_ = false;
+        return std::nullopt;
+    }
+    ++recalled_;
+    const Entry& e = earlier_[static_cast<size_t>(i)];
+    return PartnerMatch{e.Partner, e.Score};
+}
+
+void PartnerMemo::Keep(int32_t i, const PartnerMatch& match) {
+    if (static_cast<size_t>(i) + 1 != now_.size())
+        return;
+    Entry& e = now_.back();
+    e.Partner = match.Partner;
+    e.Score = match.Score;
+    e.Searched = true;
+}
+
+bool PartnerMemo::Save() {
+    // Recalled whole, or a stop before the earlier search's end with nothing changed: the memo holds more.
+    if (unchanged_ && lastWentAlike())
+        return true;
+    QByteArray out(kMagic, sizeof kMagic);
+    Put(out, kFormatVersion);
+    Put(out, listing_);
+    Put(out, static_cast<int32_t>(now_.size()));
+    for (const Entry& e : now_) {
+        Put(out, e.KeyHash);
+        Put(out, e.Partner);
+        Put(out, e.Score);
+        Put(out, static_cast<uint8_t>(e.Searched));
+    }
+    Put(out, Fnv1a(out.constData(), out.size()));
+    try {
+        if (!QDir().mkpath(folder_))
+            return false;
+        WriteFileAtomically(file_, out);
+    } catch (const std::exception&) {
+        return false;
+    }
+    // The newest few listings are enough; older memos would only pile up as folders come and go.
+    const QFileInfoList memos =
+        QDir(folder_).entryInfoList({QStringLiteral("pairs-*.memo")}, QDir::Files, QDir::Time);
+    for (qsizetype k = kKeptMemos; k < memos.size(); ++k)
+        QFile::remove(memos[k].absoluteFilePath());
+    return true;
+}
