@@ -15,6 +15,10 @@ if [ -f "$here/bench/run_decode.sh" ]; then
   bash "$here/bench/run_decode.sh" "$build"
 fi
 
+# A whole search over a generated library of 100 000 files.
+echo "== library search"
+bash "$here/bench/run_library.sh" "$build"
+
 # Matching and memory.
 echo "== matching and memory"
 bash "$here/bench/run_match.sh" "$build"
