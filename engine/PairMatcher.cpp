@@ -105,7 +105,8 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     Catalogue::SearchUse use(catalogue);
     TPreBuffer head{};
     auto m = std::make_unique<TSignatureMatrix>();
-    FastPartnerFinder finder(catalogue, {.Threads = matcherThreads});  // same partners as FindPartnerReference, without a full pass each
+    // The same partners as FindPartnerReference, without a full pass over the earlier pictures each time.
+    FastPartnerFinder finder(catalogue, {.Threads = matcherThreads});
     m->fill(0);
     const FilesEqualFn filesEqual = [&host](const QString& a, const QString& b) {
         return FilesEqual(a, b, [&host] { host.ProcessMessages(); });

@@ -1,12 +1,13 @@
 #include "engine/PartnerMemo.h"
 
+#include "engine/BinaryRecords.h"
 #include "engine/CsvWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -16,27 +17,13 @@ constexpr char kMagic[8] = {'V', 'R', 'L', 'N', 'P', 'A', 'I', 'R'};
 // Raised whenever what decides a partner changes (decoding, signatures, the matcher's rules).
 constexpr uint32_t kFormatVersion = 1;
 constexpr int kKeptMemos = 8;  // listings remembered; a user seldom switches between more folder sets
-constexpr qsizetype kEntryBytes = 8 + 4 + 8 + 1;
-constexpr qsizetype kHeaderBytes = sizeof kMagic + 4 + 8 + 4;
+constexpr int kChecksumBytes = 8;
 
-template <typename T> void Put(QByteArray& out, T value) {
-    const T little = qToLittleEndian(value);
-    out.append(reinterpret_cast<const char*>(&little), sizeof little);
-}
-
-template <typename T> T Take(const char*& in) {
-    T value;
-    std::memcpy(&value, in, sizeof value);
-    in += sizeof value;
-    return qFromLittleEndian(value);
-}
-
+// Memos never leave the machine that wrote them, so the fields are hashed as they lie in memory.
 uint64_t HashKey(const FileKey& key) {
-    QByteArray bytes;
-    for (int64_t field : {key.Size, key.ModifiedSeconds, key.ModifiedNanoseconds, key.ChangedSeconds,
-                          key.ChangedNanoseconds, static_cast<int64_t>(key.Inode)})
-        Put(bytes, field);
-    return Fnv1a(bytes.constData(), bytes.size());
+    const std::array<int64_t, 6> fields = {key.Size,           key.ModifiedSeconds,   key.ModifiedNanoseconds,
+                                           key.ChangedSeconds, key.ChangedNanoseconds, static_cast<int64_t>(key.Inode)};
+    return Fnv1a(reinterpret_cast<const char*>(fields.data()), sizeof fields);
 }
 
 }  // namespace
@@ -45,13 +32,13 @@ PartnerMemo::PartnerMemo(QString folder, const Catalogue& catalogue, const TSett
     : folder_(std::move(folder)), count_(std::max(catalogue.PicCapacity, 0)) {
     if (!folder_.endsWith(QLatin1Char('/')))
         folder_ += QLatin1Char('/');
-    QByteArray decisive;
-    Put(decisive, kFormatVersion);
-    Put(decisive, settings.MinPicWidth);
-    Put(decisive, settings.MinPicHeight);
-    Put(decisive, static_cast<uint8_t>(settings.SearchOnlyIdentical));
-    Put(decisive, count_);
-    uint64_t hash = Fnv1a(decisive.constData(), decisive.size());
+    RecordWriter decisive;
+    decisive.Number(kFormatVersion);
+    decisive.Number(settings.MinPicWidth);
+    decisive.Number(settings.MinPicHeight);
+    decisive.Number(static_cast<uint8_t>(settings.SearchOnlyIdentical));
+    decisive.Number(count_);
+    uint64_t hash = Fnv1a(decisive.Data().constData(), decisive.Data().size());
     for (int32_t i = 0; i < count_; ++i) {
         const QByteArray path = catalogue.PicturePath(i).toUtf8();
         hash = Fnv1a(path.constData(), path.size() + 1, hash);  // with the terminating zero, so names cannot run together
@@ -68,31 +55,31 @@ bool PartnerMemo::load() {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray data = file.readAll();
-    if (data.size() < kHeaderBytes + 8 || std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
+    if (data.size() < qsizetype{sizeof kMagic} + kChecksumBytes ||
+        std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
         return false;
-    const qsizetype body = data.size() - 8;
-    const char* in = data.constData() + body;
-    if (Take<uint64_t>(in) != Fnv1a(data.constData(), body))
+    const qsizetype body = data.size() - kChecksumBytes;
+    RecordReader checksum(data.constData() + body, kChecksumBytes);
+    if (checksum.Number<uint64_t>() != Fnv1a(data.constData(), body))
         return false;
-    in = data.constData() + sizeof kMagic;
-    const auto version = Take<uint32_t>(in);
-    const auto listing = Take<uint64_t>(in);
-    const auto count = Take<int32_t>(in);
-    if (version != kFormatVersion || listing != listing_ || count < 0 || count > count_ ||
-        body != kHeaderBytes + qsizetype{count} * kEntryBytes)
+    RecordReader in(data.constData() + sizeof kMagic, body - qsizetype{sizeof kMagic});
+    const auto version = in.Number<uint32_t>();
+    const auto listing = in.Number<uint64_t>();
+    const auto count = in.Number<int32_t>();
+    if (!in.Ok() || version != kFormatVersion || listing != listing_ || count < 0 || count > count_)
         return false;
     earlier_.resize(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
         Entry& e = earlier_[static_cast<size_t>(i)];
-        e.KeyHash = Take<uint64_t>(in);
-        e.Partner = Take<int32_t>(in);
-        e.Score = Take<double>(in);
-        const auto searched = Take<uint8_t>(in);
+        e.KeyHash = in.Number<uint64_t>();
+        e.Partner = in.Number<int32_t>();
+        e.Score = in.Number<double>();
+        const auto searched = in.Number<uint8_t>();
         e.Searched = searched == 1;
-        if (searched > 1 || e.Partner < -1 || e.Partner >= i || !std::isfinite(e.Score))
+        if (!in.Ok() || searched > 1 || e.Partner < -1 || e.Partner >= i || !std::isfinite(e.Score))
             return false;
     }
-    return true;
+    return in.AtEnd();
 }
 
 // Whether the last picture noted went as it did in the earlier search: a partner search for both or neither.
@@ -131,21 +118,22 @@ bool PartnerMemo::Save() {
     // Recalled whole, or a stop before the earlier search's end with nothing changed: the memo holds more.
     if (unchanged_ && lastWentAlike())
         return true;
-    QByteArray out(kMagic, sizeof kMagic);
-    Put(out, kFormatVersion);
-    Put(out, listing_);
-    Put(out, static_cast<int32_t>(now_.size()));
+    RecordWriter out;
+    out.Bytes(kMagic, sizeof kMagic);
+    out.Number(kFormatVersion);
+    out.Number(listing_);
+    out.Number(static_cast<int32_t>(now_.size()));
     for (const Entry& e : now_) {
-        Put(out, e.KeyHash);
-        Put(out, e.Partner);
-        Put(out, e.Score);
-        Put(out, static_cast<uint8_t>(e.Searched));
+        out.Number(e.KeyHash);
+        out.Number(e.Partner);
+        out.Number(e.Score);
+        out.Number(static_cast<uint8_t>(e.Searched));
     }
-    Put(out, Fnv1a(out.constData(), out.size()));
+    out.Number(Fnv1a(out.Data().constData(), out.Data().size()));
     try {
         if (!QDir().mkpath(folder_))
             return false;
-        WriteFileAtomically(file_, out);
+        WriteFileAtomically(file_, out.Data());
     } catch (const std::exception&) {
         return false;
     }

@@ -2,6 +2,8 @@
 // believed, and replaced atomically.
 #include "engine/SignatureCache.h"
 
+#include "engine/BinaryRecords.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -35,62 +37,6 @@ int UsedSlots(const TWaveletCoefs& coefs) {
     }
     return 0;
 }
-
-class Writer {
-public:
-    void Bytes(const void* data, size_t size) { out_.append(static_cast<const char*>(data), static_cast<qsizetype>(size)); }
-    template <typename T> void Number(T value) {
-        const T little = qToLittleEndian(value);
-        Bytes(&little, sizeof little);
-    }
-    void Text(const QByteArray& text, bool wide) {
-        if (wide)
-            Number<uint32_t>(static_cast<uint32_t>(text.size()));
-        else
-            Number<uint16_t>(static_cast<uint16_t>(text.size()));
-        out_.append(text);
-    }
-    QByteArray& Data() { return out_; }
-
-private:
-    QByteArray out_;
-};
-
-// Every read is checked against the end; a read past it marks the whole file bad.
-class Reader {
-public:
-    Reader(const char* data, qsizetype size) : data_(data), size_(size) {}
-    bool Ok() const { return ok_; }
-    bool AtEnd() const { return pos_ == size_; }
-    bool Bytes(void* out, qsizetype size) {
-        if (!ok_ || size < 0 || size > size_ - pos_)
-            return ok_ = false;
-        std::memcpy(out, data_ + pos_, static_cast<size_t>(size));
-        pos_ += size;
-        return true;
-    }
-    template <typename T> T Number() {
-        T value{};
-        Bytes(&value, sizeof value);
-        return qFromLittleEndian(value);
-    }
-    QByteArray Text(bool wide) {
-        const qsizetype length = wide ? qsizetype{Number<uint32_t>()} : qsizetype{Number<uint16_t>()};
-        if (!ok_ || length > size_ - pos_) {
-            ok_ = false;
-            return {};
-        }
-        QByteArray text(data_ + pos_, length);
-        pos_ += length;
-        return text;
-    }
-
-private:
-    const char* data_;
-    qsizetype size_;
-    qsizetype pos_ = 0;
-    bool ok_ = true;
-};
 
 }  // namespace
 
@@ -173,7 +119,7 @@ SignatureCache::Folder& SignatureCache::folderOf(const QString& folderPath) {
     if (qFromLittleEndian(stored) != Fnv1a(data.constData(), body))
         return *slot;
 
-    Reader in(data.constData(), body);
+    RecordReader in(data.constData(), body);
     char magic[sizeof kMagic];
     in.Bytes(magic, sizeof magic);
     if (!in.Ok() || std::memcmp(magic, kMagic, sizeof kMagic) != 0 || in.Number<uint32_t>() != kFormatVersion)
@@ -353,7 +299,7 @@ QByteArray SignatureCache::serialise(const QString& folderPath, const QHash<QStr
     // Sorted by name, so the same entries always give the same bytes.
     QStringList names = entries.keys();
     names.sort();
-    Writer out;
+    RecordWriter out;
     out.Bytes(kMagic, sizeof kMagic);
     out.Number<uint32_t>(kFormatVersion);
     out.Text(folderPath.toUtf8(), true);
