@@ -5,7 +5,7 @@
 #include "picture/DecodeLimits.h"
 #include "picture/JpegCodec.h"
 #include "picture/RawDecoder.h"
-#include "picture/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // every build, so the grey weights and the transform run in 80-bit extended precision.
 #include "picture/PictureProcessing.h"
 
-#include "picture/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 

@@ -4,7 +4,7 @@
 #include "picture/DecodeLimits.h"
 #include "picture/JpegCodec.h"
 #include "picture/PictureLoader.h"
-#include "picture/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <libraw/libraw.h>

@@ -1,6 +1,6 @@
 // A non-blocking open followed by a look at what was opened: checking the path first and opening after
 // would leave a moment in which the file could be swapped.
-#include "picture/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
