@@ -16,6 +16,7 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #if defined(__FAST_MATH__)
 #error "PictureProcessing.cpp must not be built with -ffast-math: signatures depend on exact rounding"
@@ -64,30 +65,65 @@ void QuickSort(T* a, int lo, int hi)
         QuickSort(a, i, hi);
 }
 
-// The fifth of nine bytes in ascending order, as SortBytes would leave it, by a fixed exchange network (19
-// compare-exchanges instead of a sort): the median filter runs 16000 times per picture. A network that gives
-// the median of every 0/1 input gives it for every input.
-uint8_t MedianOfNine(std::array<uint8_t, 9>& p)
-{
-    const auto order = [&p](int a, int b) {
-        if (p[a] > p[b])
-            std::swap(p[a], p[b]);
-    };
-    order(1, 2); order(4, 5); order(7, 8);
-    order(0, 1); order(3, 4); order(6, 7);
-    order(1, 2); order(4, 5); order(7, 8);
-    order(0, 3); order(5, 8); order(4, 7);
-    order(3, 6); order(1, 4); order(2, 5);
-    order(4, 7); order(4, 2); order(6, 4);
-    order(4, 2);
-    return p[4];
-}
-
 int GreyLevel(uint8_t red, uint8_t green, uint8_t blue)
 {
     const long double g = ((static_cast<long double>(red) * kRedWeight) + (static_cast<long double>(green) * kGreenWeight))
                           + (static_cast<long double>(blue) * kBlueWeight);
     return static_cast<int>(g);  // truncation toward zero
+}
+
+constexpr unsigned kReciprocal = 5243;  // ceil(2^19 / 100)
+constexpr unsigned kReciprocalShift = 19;
+constexpr bool ReciprocalDividesExactly()
+{
+    for (unsigned sum = 0; sum <= 255 * 100; ++sum)
+        if (((sum * kReciprocal) >> kReciprocalShift) != sum / 100)
+            return false;
+    return true;
+}
+static_assert(ReciprocalDividesExactly(), "the multiply-shift must divide every weighted sum by 100");
+
+// The extended-precision sum differs from the exact one by far less than 0.01, so it truncates to
+// (30 R + 59 G + 11 B) div 100 except where that sum is a multiple of 100: there the rounding can land just
+// below the whole number. Those colours are settled once by the formula and kept as one bit each. For given
+// R and G the multiples of 100 need B = c mod 100 (11 is invertible mod 100), so B div 100 (0..2) picks the bit.
+class GreyTable {
+public:
+    GreyTable()
+    {
+        for (int red = 0; red < 256; ++red) {
+            for (int green = 0; green < 256; ++green) {
+                for (int blue = 0; blue < 256; ++blue) {
+                    const int sum = 30 * red + 59 * green + 11 * blue;
+                    if (sum % 100 == 0 && GreyLevel(red, green, blue) != sum / 100)
+                        lower_[bitOf(red, green, blue) / 64] |= uint64_t{1} << (bitOf(red, green, blue) % 64);
+                }
+            }
+        }
+    }
+
+    uint8_t Level(uint8_t red, uint8_t green, uint8_t blue) const
+    {
+        const unsigned sum = 30u * red + 59u * green + 11u * blue;
+        const unsigned quotient = (sum * kReciprocal) >> kReciprocalShift;  // sum / 100 for every sum <= 25500
+        if (sum != quotient * 100)
+            return static_cast<uint8_t>(quotient);
+        const unsigned bit = bitOf(red, green, blue);
+        return static_cast<uint8_t>(quotient - ((lower_[bit / 64] >> (bit % 64)) & 1));
+    }
+
+private:
+    static constexpr unsigned bitOf(unsigned red, unsigned green, unsigned blue)
+    {
+        return (red * 256 + green) * 3 + blue / 100;
+    }
+    std::array<uint64_t, 256 * 256 * 3 / 64> lower_{};  // 24 KB
+};
+
+const GreyTable& Greys()
+{
+    static const GreyTable table;
+    return table;
 }
 
 // For each grey level, the first entry of the ramp for step a whose grey is nearest to it.
@@ -126,12 +162,11 @@ void ConvertToGrey(TBitmap& bmp)
 {
     if (bmp.Format != PixelFormat::Bgr24)
         return;
+    const GreyTable& greys = Greys();
     for (int y = 0; y < bmp.Height; ++y) {
         uint8_t* p = bmp.Row(y);
-        for (int x = 0; x < bmp.Width; ++x, p += 3) {
-            const auto g = static_cast<uint8_t>(GreyLevel(p[2], p[1], p[0]));
-            p[0] = p[1] = p[2] = g;
-        }
+        for (int x = 0; x < bmp.Width; ++x, p += 3)
+            p[0] = p[1] = p[2] = greys.Level(p[2], p[1], p[0]);
     }
 }
 
@@ -139,13 +174,17 @@ void ApplyGreyPalette(TBitmap& bmp, int a)
 {
     if (a < 1)
         throw std::invalid_argument("ApplyGreyPalette: the step must be at least 1");
-    const std::array<uint8_t, 256> lookup = RampLookup(a);
-    ConvertToGrey(bmp);
+    // Step 1 maps every grey to itself; the search only ever asks for that, once per picture.
+    static const std::array<uint8_t, 256> identity = RampLookup(1);
+    const std::array<uint8_t, 256> lookup = a == 1 ? identity : RampLookup(a);
     const size_t pixels = static_cast<size_t>(bmp.Width) * bmp.Height;
     if (bmp.Format == PixelFormat::Bgr24) {
-        // In place: pixel p's grey byte lies at 3p, never before the p it is written to.
+        // Grey conversion and the ramp in one pass, in place: pixel p's colour lies at 3p, never before the
+        // byte p it is written to. The three grey copies ConvertToGrey would write are never read.
+        const GreyTable& greys = Greys();
+        uint8_t* data = bmp.Pixels.data();
         for (size_t p = 0; p < pixels; ++p)
-            bmp.Pixels[p] = lookup[bmp.Pixels[3 * p]];
+            data[p] = lookup[greys.Level(data[3 * p + 2], data[3 * p + 1], data[3 * p])];
         bmp.Pixels.resize(pixels);  // keeps the capacity, so the next 24-bit load allocates nothing
         bmp.Format = PixelFormat::Grey8;
     } else {
@@ -157,20 +196,59 @@ void ApplyGreyPalette(TBitmap& bmp, int a)
 
 // Bottom to top, right to left, in place: a pixel's window already holds the filtered row below and the
 // filtered right-hand neighbour. That is intended; it smooths more than a filter over unfiltered values.
+//
+// The median of nine is the median of three numbers taken from the window's sorted columns: the largest of
+// their minimums, the median of their medians and the smallest of their maximums. Of a pixel's three
+// columns only the right one holds a value written in this row (the neighbour just filtered), so the other
+// columns, whose values are all settled before the row starts, are sorted and paired for the whole row first
+// and each pixel only adds its right neighbour. No branches: the bytes are data, their order unpredictable.
 void MedianFilter3x3(TBitmap& bmp)
 {
     if (bmp.Format != PixelFormat::Grey8 || bmp.Height < 3 || bmp.Width < 3)
         return;
-    std::array<uint8_t, 9> window{};
+    const auto width = static_cast<size_t>(bmp.Width);
+    std::vector<uint8_t> scratch(6 * width);
+    uint8_t* pairLo = scratch.data();           // per column: min and max of the rows above and below
+    uint8_t* pairHi = pairLo + width;
+    uint8_t* twoLo = pairHi + width;            // per pixel j: of columns j - 1 and j, the larger minimum,
+    uint8_t* twoHi = twoLo + width;             // the smaller maximum, and their medians in order
+    uint8_t* twoMidLo = twoHi + width;
+    uint8_t* twoMidHi = twoMidLo + width;
+    const auto columnOf = [&](size_t c, uint8_t middle, uint8_t& lo, uint8_t& mid, uint8_t& hi) {
+        lo = std::min(pairLo[c], middle);
+        hi = std::max(pairHi[c], middle);
+        mid = std::max(pairLo[c], std::min(pairHi[c], middle));
+    };
     for (int i = bmp.Height - 2; i >= 1; --i) {
-        for (int j = bmp.Width - 2; j >= 1; --j) {
-            int k = 0;
-            for (int r = i - 1; r <= i + 1; ++r) {
-                const uint8_t* row = bmp.Row(r);
-                for (int c = j - 1; c <= j + 1; ++c)
-                    window[k++] = row[c];
-            }
-            bmp.Row(i)[j] = MedianOfNine(window);
+        const uint8_t* above = bmp.Row(i - 1);
+        const uint8_t* below = bmp.Row(i + 1);
+        uint8_t* row = bmp.Row(i);
+        for (size_t c = 0; c < width; ++c) {
+            pairLo[c] = std::min(above[c], below[c]);
+            pairHi[c] = std::max(above[c], below[c]);
+        }
+        uint8_t leftLo, leftMid, leftHi;
+        columnOf(0, row[0], leftLo, leftMid, leftHi);
+        for (size_t j = 1; j + 1 < width; ++j) {
+            uint8_t lo, mid, hi;
+            columnOf(j, row[j], lo, mid, hi);
+            twoLo[j] = std::max(leftLo, lo);
+            twoHi[j] = std::min(leftHi, hi);
+            twoMidLo[j] = std::min(leftMid, mid);
+            twoMidHi[j] = std::max(leftMid, mid);
+            leftLo = lo;
+            leftMid = mid;
+            leftHi = hi;
+        }
+        uint8_t right = row[width - 1];
+        for (size_t j = width - 2; j >= 1; --j) {
+            uint8_t lo, mid, hi;
+            columnOf(j + 1, right, lo, mid, hi);
+            const uint8_t low = std::max(twoLo[j], lo);
+            const uint8_t high = std::min(twoHi[j], hi);
+            const uint8_t middle = std::max(twoMidLo[j], std::min(twoMidHi[j], mid));
+            right = std::max(std::min(low, middle), std::min(std::max(low, middle), high));
+            row[j] = right;
         }
     }
 }

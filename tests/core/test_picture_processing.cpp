@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -85,6 +86,51 @@ TEST(GreyConversionLevels, ExactlyFortyEightNeutralLevelsComeOutOneLower)
     for (int v = 0; v < 256; ++v) {
         const bool isLower = std::find(lower.begin(), lower.end(), v) != lower.end();
         EXPECT_EQ(bmp.Pixels[3 * v], isLower ? v - 1 : v) << "level " << v;
+    }
+}
+
+// Every colour against the formula itself, with each product and sum rounded in extended precision, and
+// ApplyGreyPalette (the path the search takes) against ConvertToGrey on the same colours.
+TEST(GreyConversionLevels, EveryColourGivesTheTruncatedExtendedPrecisionSum)
+{
+    static_assert(std::numeric_limits<long double>::digits == 64);
+    TBitmap colours;
+    for (int red = 0; red < 256; ++red) {
+        colours.Reset(256, 256, PixelFormat::Bgr24);
+        for (int green = 0; green < 256; ++green) {
+            uint8_t* p = colours.Row(green);
+            for (int blue = 0; blue < 256; ++blue, p += 3) {
+                p[0] = static_cast<uint8_t>(blue);
+                p[1] = static_cast<uint8_t>(green);
+                p[2] = static_cast<uint8_t>(red);
+            }
+        }
+        TBitmap greys = colours;
+        ConvertToGrey(greys);
+        ApplyGreyPalette(colours, 1);
+        int wrong = 0;
+        for (int green = 0; green < 256; ++green) {
+            for (int blue = 0; blue < 256; ++blue) {
+                const volatile long double r = red, g = green, b = blue;
+                const long double sum = ((r * 0.3L) + (g * 0.59L)) + (b * 0.11L);
+                const auto expected = static_cast<uint8_t>(static_cast<int>(sum));
+                const uint8_t* p = greys.Row(green) + 3 * blue;
+                if (p[0] != expected || p[1] != expected || p[2] != expected) {
+                    if (++wrong <= 5)
+                        ADD_FAILURE() << "ConvertToGrey of (" << red << ", " << green << ", " << blue << ") gave "
+                                      << int{p[0]} << ", the formula " << int{expected};
+                }
+            }
+        }
+        // The one pass of ApplyGreyPalette against its steps taken one by one.
+        TBitmap stepwise;
+        stepwise.Reset(256, 256, PixelFormat::Grey8);
+        for (size_t k = 0; k < stepwise.Pixels.size(); ++k)
+            stepwise.Pixels[k] = greys.Pixels[3 * k];
+        MedianFilter3x3(stepwise);
+        EXPECT_EQ(colours.Format, PixelFormat::Grey8);
+        EXPECT_TRUE(colours.Pixels == stepwise.Pixels) << "red " << red;
+        ASSERT_EQ(wrong, 0) << "red " << red;
     }
 }
 
