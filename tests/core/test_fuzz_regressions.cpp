@@ -19,7 +19,8 @@ namespace {
 
 QString RegressionFolder()
 {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../data/regressions"));
+    // From the build, not from __FILE__: a compiler cache may make that relative to the build folder.
+    return QStringLiteral(VORALIN_TEST_DATA "/regressions");
 }
 
 std::vector<std::string> Inputs(const char* pattern)
