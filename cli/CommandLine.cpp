@@ -1,21 +1,13 @@
 // Parsing of voralin-cli's arguments; every refusal names the argument at fault.
 #include "cli/CommandLine.h"
 
+#include "settings/PictureTypeTable.h"
+
 #include <QDir>
 
 #include <limits>
 
 namespace {
-
-struct TypeName {
-    const char* name;
-    bool TSettings::*flag;
-};
-
-constexpr TypeName kTypes[] = {
-    {"bmp", &TSettings::SearchBMP}, {"jpg", &TSettings::SearchJPG},   {"gif", &TSettings::SearchGIF},
-    {"png", &TSettings::SearchPNG}, {"tiff", &TSettings::SearchTIFF}, {"cr2", &TSettings::SearchCR2},
-};
 
 // Options that belong to the search only, refused together with --signature.
 const QStringList kSearchOnlyOptions = {"--types", "--no-subfolders", "--identical-only", "--output",
@@ -35,24 +27,20 @@ std::optional<int32_t> parseCount(const QString& text) {
     return static_cast<int32_t>(value);
 }
 
-// Sets the six type switches from LIST; the error names the first unknown entry.
+// Sets the type switches from LIST; the error names the first unknown entry.
 QString applyTypes(const QString& list, TSettings& settings) {
-    for (const TypeName& t : kTypes)
-        settings.*t.flag = false;
+    for (const PictureType& t : PictureTypes())
+        settings.*t.EnabledBy = false;
     bool any = false;
     for (const QString& raw : list.split(QLatin1Char(','))) {
-        const QString entry = raw.trimmed().toLower();
+        const QString entry = raw.trimmed();
         if (entry.isEmpty())
             continue;
-        bool known = false;
-        for (const TypeName& t : kTypes) {
-            if (entry == QLatin1String(t.name)) {
-                settings.*t.flag = true;
-                known = any = true;
-            }
-        }
-        if (!known)
-            return QStringLiteral("unknown type: %1").arg(raw.trimmed());
+        const PictureType* type = TypeNamed(entry);
+        if (!type)
+            return QStringLiteral("unknown type: %1").arg(entry);
+        settings.*type->EnabledBy = true;
+        any = true;
     }
     return any ? QString() : QStringLiteral("no type given in --types");
 }
@@ -169,12 +157,29 @@ QString SynopsisText() {
         "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n");
 }
 
+namespace {
+
+// "all,names (default on,names)" from the type table and the settings' defaults.
+QString typesUsage() {
+    const TSettings defaults;
+    QStringList all;
+    QStringList on;
+    for (const PictureType& t : PictureTypes()) {
+        all << QLatin1String(t.Name);
+        if (defaults.*t.EnabledBy)
+            on << QLatin1String(t.Name);
+    }
+    return all.join(QLatin1Char(',')) + QStringLiteral(" (default ") + on.join(QLatin1Char(',')) + u')';
+}
+
+}  // namespace
+
 QString UsageText() {
     return SynopsisText() + QStringLiteral(
         "\n"
         "Finds duplicate and similar pictures in the folders and writes the pairs as CSV.\n"
         "\n"
-        "  --types LIST       picture types, comma-separated: bmp,jpg,gif,png,tiff,cr2 (default bmp,jpg,gif,png)\n"
+        "  --types LIST       picture types, comma-separated: ") + typesUsage() + QStringLiteral("\n"
         "  --no-subfolders    search only the listed folders themselves\n"
         "  --identical-only   pair only byte-identical files\n"
         "  --min-width N      leave out pictures narrower than N pixels (default 100)\n"

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kSide = 128;
+constexpr int kSide = kWorkSize;  // signature positions run over the work bitmap
 constexpr int kPositions = kSide * kSide;
 constexpr int kTokens = 2 * kPositions;        // position * 2 + sign (0 positive, 1 negative)
 constexpr int kExactBits = 2 * kSketchExactPositions;

@@ -2,6 +2,8 @@
 // the matcher later works through them.
 #include "engine/FolderScanner.h"
 
+#include "settings/PictureTypeTable.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -120,11 +122,6 @@ QString unescapeMountField(const QByteArray& field) {
 }
 
 }  // namespace
-
-const FolderScanner::PictureType FolderScanner::kPictureTypes[6] = {
-    {"*.bmp", &TSettings::SearchBMP},  {"*.jp*g", &TSettings::SearchJPG}, {"*.gif", &TSettings::SearchGIF},
-    {"*.png", &TSettings::SearchPNG},  {"*.tif*", &TSettings::SearchTIFF}, {"*.cr2", &TSettings::SearchCR2},
-};
 
 FolderScanner::FolderScanner(Catalogue& catalogue, const TSettings& settings, SearchHost& host)
     : cat_(catalogue), settings_(settings), host_(host) {
@@ -265,8 +262,9 @@ void FolderScanner::visit(QString& path) {
 
     recordedHere_.clear();
     bool folderAdded = false;
-    for (size_t t = 0; t < std::size(kPictureTypes); ++t) {
-        if (!(settings_.*kPictureTypes[t].enabledBy))
+    const std::span<const PictureType> types = PictureTypes();
+    for (size_t t = 0; t < types.size(); ++t) {
+        if (!(settings_.*types[t].EnabledBy))
             continue;
         if (stopRequested())
             return;
@@ -304,10 +302,13 @@ void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folder
     const std::optional<std::vector<Listed>> entries = readFolder(path);
     if (!entries)
         return;
-    const QString mask = QString::fromLatin1(kPictureTypes[typeIndex].mask);
+    QStringList masks;
+    for (const char* mask : PictureTypes()[typeIndex].Masks)
+        masks << QString::fromLatin1(mask);
+    // A type of several masks lists its files as one group in name order, as one mask would.
     std::vector<QString> names;
     for (const Listed& e : *entries) {
-        if (MaskMatches(mask, e.name))
+        if (std::any_of(masks.begin(), masks.end(), [&](const QString& m) { return MaskMatches(m, e.name); }))
             names.push_back(e.name);
     }
     sortByName(names);

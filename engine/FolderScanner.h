@@ -25,13 +25,6 @@ public:
     void SetSkippedFolders(const QStringList& canonicalFolders);
     static QStringList DefaultTrashFolders();
 
-    // The picture types in the order they are tried, with their masks.
-    struct PictureType {
-        const char* mask;
-        bool TSettings::*enabledBy;
-    };
-    static const PictureType kPictureTypes[6];
-
     // Whole-name wildcard match ignoring case: '*' any run (dots included), '?' exactly one character.
     static bool MaskMatches(const QString& mask, const QString& name);
     // Listing order of names within one folder: case-insensitive, ties broken case-sensitively.

@@ -3,7 +3,7 @@
 #include "picture/JpegCodec.h"
 
 #include "picture/DecodeLimits.h"
-#include "picture/PictureLoader.h"
+#include "picture/PictureError.h"
 
 #include <csetjmp>
 #include <cstdio>

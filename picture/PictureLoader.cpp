@@ -1,11 +1,13 @@
-// Decoder choice by extension, the JPEG conversion every picture goes through, scaled decoding and the
+// Decoder choice by extension, the JPEG conversion the older types go through, scaled decoding and the
 // nearest-neighbour stretch onto the work bitmap. No shared state: safe to call from several threads.
 #include "picture/PictureLoader.h"
 
 #include "picture/DecodeLimits.h"
+#include "picture/FormatDecoders.h"
 #include "picture/JpegCodec.h"
 #include "picture/RawDecoder.h"
 #include "platform/RegularFile.h"
+#include "settings/PictureTypeTable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,43 +21,23 @@
 
 namespace {
 
-enum class DecoderKind : uint8_t { Jpeg, Qt, Raw };
-
 // Every picture passes through a JPEG, whose sides stop at 65500 pixels; a longer side cannot be converted,
 // so it is refused from the header before a decoder builds (and converts) a picture of that size.
 constexpr int kMaxJpegSide = 65500;
 
-struct DecoderChoice {
-    DecoderKind Kind = DecoderKind::Jpeg;
-    const char* QtFormat = nullptr;  // for DecoderKind::Qt: the format forced on the reader
-};
-
-// The extension runs from the last dot of the file name, dot included, compared in upper case.
-std::optional<DecoderChoice> ChooseDecoder(const QString& path)
+// The extension runs from the last dot of the file name, dot included.
+const PictureType* ChooseDecoder(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
-        return std::nullopt;
-    const QString ext = name.mid(dot).toUpper();
-    if (ext == QLatin1String(".JPG") || ext == QLatin1String(".JPEG"))
-        return DecoderChoice{DecoderKind::Jpeg, nullptr};
-    if (ext == QLatin1String(".BMP"))
-        return DecoderChoice{DecoderKind::Qt, "bmp"};
-    if (ext == QLatin1String(".GIF"))
-        return DecoderChoice{DecoderKind::Qt, "gif"};
-    if (ext == QLatin1String(".PNG"))
-        return DecoderChoice{DecoderKind::Qt, "png"};
-    if (ext == QLatin1String(".TIF") || ext == QLatin1String(".TIFF"))
-        return DecoderChoice{DecoderKind::Qt, "tiff"};
-    if (ext == QLatin1String(".CR2"))
-        return DecoderChoice{DecoderKind::Raw, nullptr};
-    return std::nullopt;
+        return nullptr;
+    return TypeForExtension(name.mid(dot));
 }
 
 // Reads into `data`, whose storage is reused: a fresh multi-megabyte block per picture costs page faults and
 // zero-filling on every decoding thread, a noticeable share of decoding itself.
-void ReadJpegFile(const QString& path, std::vector<uint8_t>& data)
+void ReadWholeFile(const QString& path, std::vector<uint8_t>& data)
 {
     QFile file;
     if (!OpenRegularFile(file, path))
@@ -94,16 +76,35 @@ std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
     return EncodeJpeg(image.constBits(), image.width(), image.height(), image.bytesPerLine(), PixelLayout::Argb32);
 }
 
-// Steps shared with the comparison pane's previews: decoder choice and JPEG conversion, into `jpeg`.
-void LoadAsJpeg(const QString& path, std::vector<uint8_t>& jpeg)
+bool SkipsJpegConversion(DecoderKind kind)
 {
-    const std::optional<DecoderChoice> choice = ChooseDecoder(path);
-    if (!choice)
-        throw PictureError("unknown picture type");
-    switch (choice->Kind) {
-    case DecoderKind::Jpeg: ReadJpegFile(path, jpeg); return;
-    case DecoderKind::Qt: jpeg = QtImageToJpeg(path, choice->QtFormat); return;
-    case DecoderKind::Raw: jpeg = RawToJpeg(path); return;
+    return kind != DecoderKind::Jpeg && kind != DecoderKind::Qt && kind != DecoderKind::Cr2;
+}
+
+// The newer types decode straight to pixels at the reduction the scale asks for; `data` holds the file.
+ReducedPicture DecodeReduced(const QString& path, DecoderKind kind, const ScaleChoice& scale, std::vector<uint8_t>& data)
+{
+    if (kind == DecoderKind::Raw)
+        return RawToReduced(path, scale);
+    ReadWholeFile(path, data);
+    switch (kind) {
+    case DecoderKind::Webp: return DecodeWebp(data.data(), data.size(), scale);
+    case DecoderKind::Heif: return DecodeHeif(data.data(), data.size(), scale);
+    case DecoderKind::Avif: return DecodeAvif(data.data(), data.size(), scale);
+    case DecoderKind::Jxl: return DecodeJxl(data.data(), data.size(), scale);
+    default: break;
+    }
+    throw PictureError("unknown picture type");
+}
+
+// Steps shared with the comparison pane's previews: decoder choice and JPEG conversion, into `jpeg`.
+void LoadAsJpeg(const PictureType& type, const QString& path, std::vector<uint8_t>& jpeg)
+{
+    switch (type.Decoder) {
+    case DecoderKind::Jpeg: ReadWholeFile(path, jpeg); return;
+    case DecoderKind::Qt: jpeg = QtImageToJpeg(path, type.QtFormat); return;
+    case DecoderKind::Cr2: jpeg = RawToJpeg(path); return;
+    default: break;
     }
     throw PictureError("unknown picture type");
 }
@@ -156,11 +157,59 @@ int ChooseWorkScale(int32_t height, int32_t width, int32_t minPicWidth, int32_t 
 
 namespace {
 
+const PictureType& RequireDecoder(const QString& path)
+{
+    const PictureType* type = ChooseDecoder(path);
+    if (!type)
+        throw PictureError("unknown picture type");
+    return *type;
+}
+
+// The nearest-neighbour stretch onto the work bitmap. `nextRow` gives the source rows in order, top first
+// (Bgr24, `width` pixels); rows after the last one sampled are never asked for.
+template <class NextRow>
+void StretchOntoWork(int width, int height, NextRow nextRow, TBitmap& work)
+{
+    std::array<int, kWorkSize> sourceColumn{};
+    for (int x = 0; x < kWorkSize; ++x)
+        sourceColumn[x] = StretchSource(x, width);
+    work.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
+    int target = 0;
+    for (int sourceRow = 0; sourceRow < height && target < kWorkSize; ++sourceRow) {
+        const uint8_t* row = nextRow();
+        for (; target < kWorkSize && StretchSource(target, height) == sourceRow; ++target) {
+            uint8_t* out = work.Row(target);
+            for (int x = 0; x < kWorkSize; ++x) {
+                const uint8_t* in = row + 3 * sourceColumn[x];
+                out[3 * x] = in[0];
+                out[3 * x + 1] = in[1];
+                out[3 * x + 2] = in[2];
+            }
+        }
+    }
+}
+
 LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
 {
+    const PictureType& type = RequireDecoder(path);
     ThreadJpegBuffer held;
     std::vector<uint8_t>& jpeg = held.data();
-    LoadAsJpeg(path, jpeg);
+    if (SkipsJpegConversion(type.Decoder)) {
+        const ScaleChoice scale = [&](int32_t width, int32_t height) {
+            return ChooseWorkScale(height, width, minPicWidth, minPicHeight);
+        };
+        const ReducedPicture picture = DecodeReduced(path, type.Decoder, scale, jpeg);
+        LoadResult result;
+        result.Height = picture.Height;
+        result.Width = picture.Width;
+        result.ScaleDenom = picture.ScaleDenom;
+        result.DecodedWidth = picture.Pixels.Width;
+        result.DecodedHeight = picture.Pixels.Height;
+        int y = 0;
+        StretchOntoWork(result.DecodedWidth, result.DecodedHeight, [&] { return picture.Pixels.Row(y++); }, work);
+        return result;
+    }
+    LoadAsJpeg(type, path, jpeg);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     const JpegHeader header = decoder.ReadHeader();
 
@@ -174,33 +223,22 @@ LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minP
 
     // Only one decoded row is held at a time: the stretch takes whole rows, so each source row is copied
     // into every target row that samples it, and decoding stops after the last one needed.
-    std::array<int, kWorkSize> sourceColumn{};
-    for (int x = 0; x < kWorkSize; ++x)
-        sourceColumn[x] = StretchSource(x, result.DecodedWidth);
     std::vector<uint8_t> row(static_cast<size_t>(result.DecodedWidth) * 3);
-
-    work.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
-    int target = 0;
-    for (int sourceRow = 0; sourceRow < result.DecodedHeight && target < kWorkSize; ++sourceRow) {
+    StretchOntoWork(result.DecodedWidth, result.DecodedHeight, [&] {
         decoder.ReadBgrRow(row.data());
-        for (; target < kWorkSize && StretchSource(target, result.DecodedHeight) == sourceRow; ++target) {
-            uint8_t* out = work.Row(target);
-            for (int x = 0; x < kWorkSize; ++x) {
-                const uint8_t* in = row.data() + 3 * sourceColumn[x];
-                out[3 * x] = in[0];
-                out[3 * x + 1] = in[1];
-                out[3 * x + 2] = in[2];
-            }
-        }
-    }
+        return static_cast<const uint8_t*>(row.data());
+    }, work);
     return result;
 }
 
 TBitmap DecodePreview(const QString& path, int scaleDenom)
 {
+    const PictureType& type = RequireDecoder(path);
     ThreadJpegBuffer held;
     std::vector<uint8_t>& jpeg = held.data();
-    LoadAsJpeg(path, jpeg);
+    if (SkipsJpegConversion(type.Decoder))
+        return DecodeReduced(path, type.Decoder, [scaleDenom](int32_t, int32_t) { return scaleDenom; }, jpeg).Pixels;
+    LoadAsJpeg(type, path, jpeg);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     decoder.ReadHeader();
     decoder.Start(scaleDenom);

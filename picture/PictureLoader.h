@@ -1,20 +1,13 @@
-// Turns a picture file into the 128 x 128 work bitmap (and previews), through the JPEG decoder at a scale
-// chosen from the picture's size.
+// Turns a picture file into the 128 x 128 work bitmap (and previews): the older types through the JPEG decoder
+// at a scale chosen from the picture's size, the newer ones through their own libraries at the same reduction.
 #pragma once
 
 #include "picture/Bitmap.h"
+#include "picture/PictureError.h"
+#include "picture/PictureTypes.h"
 
 #include <QString>
 #include <cstdint>
-#include <stdexcept>
-
-constexpr int kWorkSize = 128;
-
-// Any failure to decode a picture: unknown extension, unreadable file, damaged data, too large.
-class PictureError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct LoadResult {
     int32_t Height = 0;    // full-size height from the JPEG header

@@ -29,7 +29,7 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 
 namespace {
 
-constexpr int kSide = 128;                       // work image side; a power of 2 for the Haar levels
+constexpr int kSide = kWorkSize;
 constexpr int kCells = kSide * kSide;
 constexpr int kThresholdIndex = kCells - kWaveletSlots - 1;  // 16133: everything above it is kept
 constexpr int kBlockSize = 1024;                 // whole-file comparison block

@@ -10,7 +10,7 @@
 #include <functional>
 
 // 128 x 128 doubles, row-major: element (X, Y) at X * 128 + Y.
-using TSignatureMatrix = std::array<double, 128 * 128>;
+using TSignatureMatrix = std::array<double, kWorkSize * kWorkSize>;
 
 // Replaces each Bgr24 pixel by g = ((R * 0.3) + (G * 0.59)) + (B * 0.11) in 80-bit extended precision,
 // truncated; 48 neutral levels come out one lower. Does nothing to a Grey8 bitmap.

@@ -11,6 +11,9 @@ struct TWaveletPoint {
     friend bool operator==(const TWaveletPoint&, const TWaveletPoint&) = default;
 };
 
+// The side of the square work bitmap every picture is stretched onto; a power of 2 for the Haar levels.
+constexpr int kWorkSize = 128;
+
 constexpr int kWaveletSlots = 250;  // coefficients kept per sign
 constexpr int kHeadLength = 256;    // bytes of a file's head kept for the identity pre-check
 

@@ -19,7 +19,6 @@ struct TSettings {
     int32_t MinPicWidth = 100;
     int32_t MinPicHeight = 100;
 
-    bool AnyTypeEnabled() const {
-        return SearchJPG || SearchBMP || SearchGIF || SearchPNG || SearchTIFF || SearchCR2;
-    }
+    // Whether any row of the picture-type table is switched on.
+    bool AnyTypeEnabled() const;
 };

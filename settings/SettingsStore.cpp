@@ -2,13 +2,16 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/IniFile.h"
+#include "settings/PictureTypeTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -21,16 +24,11 @@ struct SettingKey {
     const char* name;
     bool TSettings::*flag;
     int32_t TSettings::*number;
+    int order = 0;  // position in the written order
 };
 
-// In the order the keys are written.
-constexpr std::array<SettingKey, 14> kKeys{{
-    {"SearchJPG", &TSettings::SearchJPG, nullptr},
-    {"SearchBMP", &TSettings::SearchBMP, nullptr},
-    {"SearchGIF", &TSettings::SearchGIF, nullptr},
-    {"SearchPNG", &TSettings::SearchPNG, nullptr},
-    {"SearchTIFF", &TSettings::SearchTIFF, nullptr},
-    {"SearchCR2", &TSettings::SearchCR2, nullptr},
+// The keys that are not picture types, with their places among the written keys.
+constexpr std::array<SettingKey, 8> kOtherKeys{{
     {"SearchSimilar", &TSettings::SearchSimilar, nullptr},
     {"MoveToRecycle", &TSettings::MoveToRecycle, nullptr},
     {"DeleteWithoutAsking", &TSettings::DeleteWithoutAsking, nullptr},
@@ -40,6 +38,25 @@ constexpr std::array<SettingKey, 14> kKeys{{
     {"MinPicWidth", nullptr, &TSettings::MinPicWidth},
     {"MinPicHeight", nullptr, &TSettings::MinPicHeight},
 }};
+constexpr int kFirstOtherKeyOrder = 7;  // after the six specified picture types
+
+// Every key in the order it is written: the picture types' keys come from the type table.
+std::vector<SettingKey> AllKeys() {
+    std::vector<SettingKey> keys;
+    for (const PictureType& type : PictureTypes())
+        keys.push_back({type.SettingsKey, type.EnabledBy, nullptr, type.KeyOrder});
+    for (size_t i = 0; i < kOtherKeys.size(); ++i) {
+        keys.push_back(kOtherKeys[i]);
+        keys.back().order = kFirstOtherKeyOrder + static_cast<int>(i);
+    }
+    std::sort(keys.begin(), keys.end(), [](const SettingKey& a, const SettingKey& b) { return a.order < b.order; });
+    return keys;
+}
+
+const std::vector<SettingKey>& Keys() {
+    static const std::vector<SettingKey> keys = AllKeys();
+    return keys;
+}
 
 QString WithTrailingSlash(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';
@@ -90,7 +107,7 @@ void LoadSettings(TSettings& settings, const QString& settingsFolder) {
     if (!QFileInfo(path).isFile()) return;
 
     const IniFile ini = IniFile::FromFile(path).value_or(IniFile());
-    for (const SettingKey& key : kKeys) {
+    for (const SettingKey& key : Keys()) {
         const std::optional<int32_t> value = ReadInteger(ini, key.name);
         if (key.flag) settings.*key.flag = value ? *value != 0 : defaults.*key.flag;
         else settings.*key.number = value.value_or(defaults.*key.number);
@@ -110,7 +127,7 @@ void SaveSettings(const TSettings& settings, const QString& settingsFolder) {
     }
 
     const QString section = QString::fromLatin1(kSettingsSection);
-    for (const SettingKey& key : kKeys) {
+    for (const SettingKey& key : Keys()) {
         const QString value = key.flag ? QString::number(settings.*key.flag ? 1 : 0)
                                        : QString::number(settings.*key.number);
         ini.SetValue(section, QString::fromLatin1(key.name), value);

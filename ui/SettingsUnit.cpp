@@ -1,6 +1,7 @@
 #include "ui/SettingsUnit.h"
 
 #include "settings/IniFile.h"
+#include "settings/PictureTypeTable.h"
 #include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 
@@ -10,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRect>
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace {
@@ -19,6 +22,10 @@ constexpr int kClientWidth = 548;
 constexpr int kClientHeight = 425;
 constexpr int kFontHeight = 14;
 constexpr int kSilentDeleteFontHeight = 15;  // this one caption is drawn a little larger in the layout
+
+// The places of the first group's type boxes, in table order (BMP, JPG, GIF, PNG, TIFF, CR2).
+const std::array<QRect, 6> kFirstGroupPlaces{{
+    {31, 31, 75, 23}, {31, 61, 75, 23}, {31, 92, 75, 22}, {31, 122, 75, 22}, {31, 152, 75, 22}, {31, 182, 122, 22}}};
 
 // Backspace as a typed character; it must pass so the user can correct a number.
 constexpr char16_t kBackspace = 8;
@@ -115,12 +122,21 @@ void TSettingsForm::SetupControls() {
     };
 
     GroupBox1 = group("GroupBox1", QStringLiteral("File Types to Scan"), 10, 10, 190, 258);
-    BMPCheckBox = check(GroupBox1, "BMPCheckBox", QStringLiteral(" BMP"), 31, 31, 75, 23);
-    JPGCheckBox = check(GroupBox1, "JPGCheckBox", QStringLiteral(" JPG"), 31, 61, 75, 23);
-    GIFCheckBox = check(GroupBox1, "GIFCheckBox", QStringLiteral(" GIF"), 31, 92, 75, 22);
-    PNGCheckBox = check(GroupBox1, "PNGCheckBox", QStringLiteral(" PNG"), 31, 122, 75, 22);
-    TIFFCheckBox = check(GroupBox1, "TIFFCheckBox", QStringLiteral(" TIFF"), 31, 152, 75, 22);
-    CR2CheckBox = check(GroupBox1, "CR2CheckBox", QStringLiteral("Canon CR2"), 31, 182, 122, 22);
+    // The picture types' boxes come from the type table, each group filled in table order.
+    size_t firstGroupRow = 0;
+    for (const PictureType& type : PictureTypes()) {
+        if (type.MoreTypes)
+            continue;
+        const QRect& place = kFirstGroupPlaces.at(firstGroupRow++);
+        typeBoxes_.push_back(check(GroupBox1, type.CheckBoxName, QString::fromLatin1(type.Caption), place.x(),
+                                   place.y(), place.width(), place.height()));
+    }
+    BMPCheckBox = TypeBox("BMPCheckBox");
+    JPGCheckBox = TypeBox("JPGCheckBox");
+    GIFCheckBox = TypeBox("GIFCheckBox");
+    PNGCheckBox = TypeBox("PNGCheckBox");
+    TIFFCheckBox = TypeBox("TIFFCheckBox");
+    CR2CheckBox = TypeBox("CR2CheckBox");
 
     GroupBox2 = group("GroupBox2", QStringLiteral("Delete Options"), 208, 10, 328, 106);
     RecycleCheckBox = check(GroupBox2, "RecycleCheckBox", QStringLiteral(" Move Files to Recycle Bin"), 24, 30, 242, 23);
@@ -159,6 +175,14 @@ void TSettingsForm::SetupControls() {
     connect(CancelButton, &QPushButton::clicked, this, &TSettingsForm::CancelButtonClick);
 }
 
+QCheckBox* TSettingsForm::TypeBox(const char* name) const {
+    for (QCheckBox* box : typeBoxes_) {
+        if (box->objectName() == QLatin1String(name))
+            return box;
+    }
+    throw std::logic_error("no check box for a picture type");
+}
+
 void TSettingsForm::FitFontToCaptions() {
     // The places were drawn for Tahoma; a wider substitute font would cut captions off or run the size
     // labels into their edits, so the whole dialog's font shrinks just enough for every caption to fit.
@@ -189,12 +213,8 @@ void TSettingsForm::showEvent(QShowEvent* event) {
 
 void TSettingsForm::FormShow() {
     GroupBox1->setTitle(QStringLiteral("Scan the following types"));
-    JPGCheckBox->setChecked(settings_.SearchJPG);
-    BMPCheckBox->setChecked(settings_.SearchBMP);
-    GIFCheckBox->setChecked(settings_.SearchGIF);
-    PNGCheckBox->setChecked(settings_.SearchPNG);
-    TIFFCheckBox->setChecked(settings_.SearchTIFF);
-    CR2CheckBox->setChecked(settings_.SearchCR2);
+    for (const PictureType& type : PictureTypes())
+        TypeBox(type.CheckBoxName)->setChecked(settings_.*type.EnabledBy);
     RecycleCheckBox->setChecked(settings_.MoveToRecycle);
     SilentDeleteCheckBox->setChecked(settings_.DeleteWithoutAsking);
     OnlyIdenticalCheckBox->setChecked(settings_.SearchOnlyIdentical);
@@ -204,12 +224,8 @@ void TSettingsForm::FormShow() {
 }
 
 void TSettingsForm::StoreControls() {
-    settings_.SearchJPG = JPGCheckBox->isChecked();
-    settings_.SearchBMP = BMPCheckBox->isChecked();
-    settings_.SearchGIF = GIFCheckBox->isChecked();
-    settings_.SearchPNG = PNGCheckBox->isChecked();
-    settings_.SearchTIFF = TIFFCheckBox->isChecked();
-    settings_.SearchCR2 = CR2CheckBox->isChecked();
+    for (const PictureType& type : PictureTypes())
+        settings_.*type.EnabledBy = TypeBox(type.CheckBoxName)->isChecked();
     settings_.MoveToRecycle = RecycleCheckBox->isChecked();
     settings_.DeleteWithoutAsking = SilentDeleteCheckBox->isChecked();
     settings_.SearchOnlyIdentical = OnlyIdenticalCheckBox->isChecked();

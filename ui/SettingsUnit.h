@@ -6,6 +6,7 @@
 #include "ui/PlatformServices.h"
 
 #include <QDialog>
+#include <vector>
 
 class QCheckBox;
 class QGroupBox;
@@ -66,7 +67,10 @@ private:
     void FitFontToCaptions();
     void FormShow();
     void StoreControls();
+    // The check box of a picture type, by the name the type table gives it.
+    QCheckBox* TypeBox(const char* name) const;
 
     TSettings& settings_;
     PlatformServices& services_;
+    std::vector<QCheckBox*> typeBoxes_;  // one per picture type
 };
