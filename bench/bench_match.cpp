@@ -8,6 +8,7 @@
 // instruction counts under callgrind.
 #include "SyntheticSignatures.h"
 #include "engine/FastMatcher.h"
+#include "engine/PairMatcher.h"
 
 #include <QString>
 

@@ -1,6 +1,9 @@
 // The fast candidate search: sketches with an upper bound, exact counts for the few candidates the bound lets
-// through, a head-hash chain for byte-identity, and the scan spread over threads with the nearest pass kept.
+// through, head, size and content hashes for byte identity, and the scan spread over threads with the
+// nearest pass kept.
 #include "engine/FastMatcher.h"
+
+#include "picture/PictureProcessing.h"
 
 #include <algorithm>
 #include <bit>
@@ -26,11 +29,11 @@ constexpr int kSide = kWorkSize;  // signature positions run over the work bitma
 constexpr int kPositions = kSide * kSide;
 constexpr int kTokens = 2 * kPositions;        // position * 2 + sign (0 positive, 1 negative)
 constexpr int kExactBits = 2 * kSketchExactPositions;
-constexpr int kNeeded = 125;                   // a count of 125 gives the score 50
+constexpr int kNeeded = kNeededAgreement;
 constexpr int32_t kFirstRerank = 1024;         // positions are re-ranked at 1024, 4096, 16384, ... pictures
 constexpr int kRerankGrowth = 4;
-constexpr double kFullScore = 100;
-constexpr int kSignatureSlots = kWaveletSlots;
+constexpr uint64_t kNotHashed = 0;   // content keys that no hash stands for
+constexpr uint64_t kUnreadable = 1;
 
 // The hashed bit of a token outside the exact part; a multiplicative hash spreads neighbouring positions.
 uint16_t hashedSlotOf(int token) {
@@ -38,15 +41,22 @@ uint16_t hashedSlotOf(int token) {
     return static_cast<uint16_t>(kExactBits + ((static_cast<uint32_t>(token) * 0x9E3779B1u) >> 23));
 }
 
-uint32_t hashHead(const TPreBuffer& head) {
-    uint64_t h = 0x9E3779B97F4A7C15ull;
-    for (size_t k = 0; k < head.size(); k += 8) {
+// Head and recorded size: pictures that can only be identical if these agree.
+uint64_t groupKeyOf(const TPicInfo& pic) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(pic.Size);
+    for (size_t k = 0; k < pic.PreBuffer.size(); k += 8) {
         uint64_t w;
-        std::memcpy(&w, head.data() + k, 8);
+        std::memcpy(&w, pic.PreBuffer.data() + k, 8);
         h = (h ^ w) * 0xFF51AFD7ED558CCDull;
         h ^= h >> 32;
     }
-    return static_cast<uint32_t>(h);
+    return h;
+}
+
+uint64_t contentKeyOf(uint64_t group, uint64_t content) {
+    uint64_t h = (group ^ (content * 0x9E3779B97F4A7C15ull)) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 31;
+    return h > kUnreadable ? h : h + 2;
 }
 
 // Bits two sketches have in common.
@@ -135,7 +145,6 @@ struct FastPartnerFinder::Query {
     uint16_t Collisions = 0;
     const TSignatureMatrix* M = nullptr;
     const TPicInfo* Current = nullptr;
-    uint32_t HeadHash = 0;
 };
 
 // Worker threads that run one task together with the caller and wait for the next.
@@ -204,9 +213,12 @@ private:
     std::vector<std::thread> threads_;
 };
 
-FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOptions options)
-    : catalogue_(catalogue), options_(options), slotOfToken_(kTokens), positionUse_(kPositions),
-      nextRerank_(kFirstRerank), headTable_(1024, -1) {
+FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOptions options,
+                                     ContentHashFn contentHash)
+    : catalogue_(catalogue), options_(options), contentHash_(std::move(contentHash)), slotOfToken_(kTokens),
+      positionUse_(kPositions), nextRerank_(kFirstRerank), groupTable_(1024, -1) {
+    if (!contentHash_)
+        contentHash_ = [](const QString& path) { return HashFileContent(path); };
     if (options_.Threads <= 0)
         options_.Threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     options_.BlockSize = std::max(options_.BlockSize, 1);
@@ -217,15 +229,17 @@ FastPartnerFinder::FastPartnerFinder(const Catalogue& catalogue, FastMatcherOpti
     index_.reserve(expected);
     sketches_.reserve(expected);
     collisions_.reserve(expected);
-    headHash_.reserve(expected);
-    headPrev_.reserve(expected);
+    groupKey_.reserve(expected);
+    groupPrev_.reserve(expected);
+    contentKey_.reserve(expected);
+    contentPrev_.reserve(expected);
     rerank();
 }
 
 FastPartnerFinder::~FastPartnerFinder() = default;
 
 FastPartnerFinder::Stats FastPartnerFinder::Statistics() const {
-    return {candidates_.load(), verified_.load()};
+    return {candidates_.load(), verified_.load(), hashed_};
 }
 
 // Ranks positions by use (coarse first among equals), gives the leading ones exact bits, and rebuilds every
@@ -330,9 +344,18 @@ void FastPartnerFinder::add(int32_t j) {
     index_.push_back(j);
     sketches_.emplace_back();
     collisions_.push_back(0);
-    headHash_.push_back(hashHead(pic.PreBuffer));
-    headPrev_.push_back(-1);
-    insertHead(headHash_.back(), dense);
+    groupKey_.push_back(groupKeyOf(pic));
+    groupPrev_.push_back(-1);
+    contentKey_.push_back(kNotHashed);
+    contentPrev_.push_back(-1);
+    insertGroup(groupKey_.back(), dense);
+    // The second member of a group has both its own content and the first member's hashed; later members
+    // find every earlier one hashed.
+    if (const int32_t previous = groupPrev_.back(); previous >= 0) {
+        hashMember(dense);
+        if (contentKey_[static_cast<size_t>(previous)] == kNotHashed)
+            hashMember(previous);
+    }
     if (isRegular(pic)) {
         collisions_.back() = sketchOf(pic, sketches_.back());
         for (const TWaveletCoefs* coefs : {&pic.WaveletCoefsPos, &pic.WaveletCoefsNeg}) {
@@ -355,71 +378,122 @@ void FastPartnerFinder::catchUp(int32_t i) {
     }
 }
 
-void FastPartnerFinder::insertHead(uint32_t hash, int32_t dense) {
-    if ((headCount_ + 1) * 2 > headTable_.size()) {
-        std::vector<int32_t> old(headTable_.size() * 2, -1);
-        old.swap(headTable_);
-        const size_t mask = headTable_.size() - 1;
+void FastPartnerFinder::insertGroup(uint64_t key, int32_t dense) {
+    if ((groupCount_ + 1) * 2 > groupTable_.size()) {
+        std::vector<int32_t> old(groupTable_.size() * 2, -1);
+        old.swap(groupTable_);
+        const size_t mask = groupTable_.size() - 1;
         for (int32_t latest : old) {
             if (latest < 0)
                 continue;
-            size_t slot = headHash_[static_cast<size_t>(latest)] & mask;
-            while (headTable_[slot] >= 0)
+            size_t slot = groupKey_[static_cast<size_t>(latest)] & mask;
+            while (groupTable_[slot] >= 0)
                 slot = (slot + 1) & mask;
-            headTable_[slot] = latest;
+            groupTable_[slot] = latest;
         }
     }
-    const size_t mask = headTable_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const int32_t latest = headTable_[slot];
+    const size_t mask = groupTable_.size() - 1;
+    for (size_t slot = key & mask;; slot = (slot + 1) & mask) {
+        const int32_t latest = groupTable_[slot];
         if (latest < 0) {
-            headTable_[slot] = dense;
-            ++headCount_;
+            groupTable_[slot] = dense;
+            ++groupCount_;
             return;
         }
-        if (headHash_[static_cast<size_t>(latest)] == hash) {
-            headPrev_[static_cast<size_t>(dense)] = latest;
-            headTable_[slot] = dense;
+        if (groupKey_[static_cast<size_t>(latest)] == key) {
+            groupPrev_[static_cast<size_t>(dense)] = latest;
+            groupTable_[slot] = dense;
             return;
         }
     }
 }
 
-int32_t FastPartnerFinder::lookupHead(uint32_t hash) const {
-    const size_t mask = headTable_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const int32_t latest = headTable_[slot];
-        if (latest < 0 || headHash_[static_cast<size_t>(latest)] == hash)
+int32_t FastPartnerFinder::lookupGroup(uint64_t key) const {
+    const size_t mask = groupTable_.size() - 1;
+    for (size_t slot = key & mask;; slot = (slot + 1) & mask) {
+        const int32_t latest = groupTable_[slot];
+        if (latest < 0 || groupKey_[static_cast<size_t>(latest)] == key)
             return latest;
     }
 }
 
-// Exactly the reference's count, except that a position outside the matrix (which signatures never hold)
-// counts as not shared instead of being read past the matrix's end.
-int FastPartnerFinder::exactCount(const TPicInfo& candidate, const TSignatureMatrix& m) const {
-    int count = 0;
-    auto take = [&](const TWaveletCoefs& coefs, double sign) {
-        for (const TWaveletPoint& p : coefs) {
-            const size_t position = static_cast<size_t>(p.X) * kSide + p.Y;
-            if (position != 0 && position < m.size() && m[position] * sign > 0)
-                ++count;
-        }
-    };
-    take(candidate.WaveletCoefsPos, 1);
-    take(candidate.WaveletCoefsNeg, -1);
-    return count;
+// The content hash of picture `index`'s file. The current picture's, taken before it is indexed, is kept
+// for the moment it is.
+std::optional<uint64_t> FastPartnerFinder::hashOf(int32_t index) {
+    if (index == hashedIndex_)
+        return hashedValue_;
+    hashedValue_ = contentHash_(catalogue_.PicturePath(index));
+    hashedIndex_ = index;
+    ++hashed_;
+    return hashedValue_;
 }
 
-// A signature partner: compatible proportions, heads that differ (equal heads are decided by the files
-// alone), and at least 125 shared signed positions.
+void FastPartnerFinder::hashMember(int32_t dense) {
+    const auto d = static_cast<size_t>(dense);
+    const std::optional<uint64_t> content = hashOf(index_[d]);
+    if (!content) {
+        // Compared with every later member of its group, as though its hash matched theirs.
+        contentKey_[d] = kUnreadable;
+        unreadable_.insert(std::lower_bound(unreadable_.begin(), unreadable_.end(), dense), dense);
+        return;
+    }
+    contentKey_[d] = contentKeyOf(groupKey_[d], *content);
+    const auto [it, fresh] = contentLatest_.try_emplace(contentKey_[d], dense);
+    if (!fresh) {
+        contentPrev_[d] = it->second;
+        it->second = dense;
+    }
+}
+
+// The nearest earlier picture at `from` or above that is byte-identical to picture i. Only pictures of i's
+// group whose content hash equals i's (or could not be taken) are compared, nearest first.
+PartnerMatch FastPartnerFinder::nearestIdentical(int32_t i, int32_t from, const FilesEqualFn& filesEqual) {
+    const TPicInfo& current = catalogue_.Pictures[static_cast<size_t>(i)];
+    const uint64_t group = groupKeyOf(current);
+    const int32_t latest = lookupGroup(group);
+    if (latest < 0)
+        return {};
+    std::vector<int32_t> candidates;
+    const auto follow = [&candidates](int32_t dense, const std::vector<int32_t>& previous) {
+        for (; dense >= 0; dense = previous[static_cast<size_t>(dense)])
+            candidates.push_back(dense);
+    };
+    const bool alone = groupPrev_[static_cast<size_t>(latest)] < 0 &&
+                       contentKey_[static_cast<size_t>(latest)] == kNotHashed;
+    if (alone) {
+        candidates.push_back(latest);  // one comparison costs no more than hashing both files
+    } else if (const std::optional<uint64_t> content = hashOf(i); !content) {
+        follow(latest, groupPrev_);
+    } else {
+        const auto it = contentLatest_.find(contentKeyOf(group, *content));
+        if (it != contentLatest_.end())
+            follow(it->second, contentPrev_);
+        for (int32_t dense : unreadable_)
+            if (groupKey_[static_cast<size_t>(dense)] == group)
+                candidates.push_back(dense);
+    }
+    std::sort(candidates.begin(), candidates.end(), std::greater<>());
+    for (int32_t dense : candidates) {
+        const int32_t j = index_[static_cast<size_t>(dense)];
+        if (j < from)
+            break;
+        const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(j)];
+        if (!MayBeIdentical(candidate, current) ||
+            !AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
+            continue;
+        if (filesEqual(catalogue_.PicturePath(i), catalogue_.PicturePath(j)))
+            return {j, kFullScore};
+    }
+    return {};
+}
+
+// A signature partner: compatible proportions and at least 125 shared signed positions, whatever the heads.
 bool FastPartnerFinder::passes(const Query& q, int32_t dense) const {
     const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(index_[static_cast<size_t>(dense)])];
     const TPicInfo& current = *q.Current;
     if (!AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
         return false;
-    if (headHash_[static_cast<size_t>(dense)] == q.HeadHash && candidate.PreBuffer == current.PreBuffer)
-        return false;
-    return exactCount(candidate, *q.M) >= kNeeded;
+    return SignatureAgreement(candidate, *q.M) >= kNeeded;
 }
 
 int32_t FastPartnerFinder::scanAll(const Query& q) {
@@ -486,7 +560,6 @@ PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool 
     Query q;
     q.M = &m;
     q.Current = &current;
-    q.HeadHash = hashHead(current.PreBuffer);
 
     int32_t signatureDense = -1;
     if (!onlyIdentical) {
@@ -496,21 +569,11 @@ PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool 
     }
     const int32_t signaturePartner = signatureDense >= 0 ? index_[static_cast<size_t>(signatureDense)] : -1;
 
-    // Equal heads above the signature partner, nearest first, each decided by a whole-file comparison: the
-    // same comparisons, in the same order, that the plain loop makes before it reaches that partner.
-    for (int32_t dense = lookupHead(q.HeadHash); dense >= 0; dense = headPrev_[static_cast<size_t>(dense)]) {
-        const int32_t j = index_[static_cast<size_t>(dense)];
-        if (j <= signaturePartner)
-            break;
-        const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(j)];
-        if (candidate.PreBuffer != current.PreBuffer ||
-            !AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
-            continue;
-        if (filesEqual(catalogue_.PicturePath(i), catalogue_.PicturePath(j)))
-            return {j, kFullScore};
-    }
-    if (signaturePartner < 0)
-        return {};
+    // An identical file at or above the signature partner comes first, as in the plain loop, which asks
+    // about identity before it counts.
+    const PartnerMatch identical = nearestIdentical(i, std::max(signaturePartner, 0), filesEqual);
+    if (identical.Partner >= 0 || signaturePartner < 0)
+        return identical;
     const TPicInfo& partner = catalogue_.Pictures[static_cast<size_t>(signaturePartner)];
-    return {signaturePartner, exactCount(partner, m) * kFullScore / kSignatureSlots};
+    return {signaturePartner, ScoreOfAgreement(SignatureAgreement(partner, m))};
 }

@@ -10,31 +10,8 @@
 
 namespace {
 
-constexpr int kSignatureSlots = kWaveletSlots;  // the score is relative to a full signature of 250 positions
-constexpr double kFullScore = 100;
-
 QString filesCountText(int32_t done, int32_t total) {
     return QStringLiteral("Total pictures scanned: %1 / %2").arg(done).arg(total);
-}
-
-double ratio(int32_t width, int32_t height) {
-    return static_cast<double>(std::max(width, height)) / std::min(width, height);
-}
-
-bool tooSmall(const LoadResult& size, const TSettings& settings) {
-    return size.Height < std::max(settings.MinPicHeight, kSmallestSide) ||
-           size.Width < std::max(settings.MinPicWidth, kSmallestSide);
-}
-
-int countAgreeing(const TWaveletCoefs& coefs, const TSignatureMatrix& m, double sign) {
-    int count = 0;
-    for (const TWaveletPoint& p : coefs) {
-        if (p.X == 0 && p.Y == 0)
-            continue;
-        if (m[static_cast<size_t>(p.X) * kWorkSize + p.Y] * sign > 0)
-            ++count;
-    }
-    return count;
 }
 
 }  // namespace
@@ -55,20 +32,6 @@ void DecodingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWavel
     CollectCoefficientPositions(m, pos, neg);
 }
 
-bool AspectCompatible(int32_t width1, int32_t height1, int32_t width2, int32_t height2) {
-    const double r1 = ratio(width1, height1);
-    const double r2 = ratio(width2, height2);
-    return std::max(r1, r2) / std::min(r1, r2) <= kAspectLimit;
-}
-
-int SignatureAgreement(const TPicInfo& earlier, const TSignatureMatrix& m) {
-    return countAgreeing(earlier.WaveletCoefsPos, m, 1) + countAgreeing(earlier.WaveletCoefsNeg, m, -1);
-}
-
-double SimilarityFromScore(double score) {
-    return std::clamp((score - kSimilarityThreshold) * 2, 1.0, 100.0);
-}
-
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
                                   bool onlyIdentical, const FilesEqualFn& filesEqual) {
     const TPicInfo& current = catalogue.Pictures[static_cast<size_t>(i)];
@@ -78,14 +41,11 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
             continue;
         if (!AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
             continue;
-        double score = 0;
-        // Equal heads decide the candidate by content alone: identical or nothing, never "similar".
-        if (candidate.PreBuffer == current.PreBuffer) {
-            if (filesEqual(catalogue.PicturePath(i), catalogue.PicturePath(j)))
-                score = kFullScore;
-        } else if (!onlyIdentical) {
-            score = SignatureAgreement(candidate, m) * kFullScore / kSignatureSlots;
-        }
+        if (MayBeIdentical(candidate, current) && filesEqual(catalogue.PicturePath(i), catalogue.PicturePath(j)))
+            return {j, kFullScore};
+        if (onlyIdentical)
+            continue;
+        const double score = ScoreOfAgreement(SignatureAgreement(candidate, m));
         if (score >= kSimilarityThreshold)
             return {j, score};
     }
@@ -106,7 +66,8 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     TPreBuffer head{};
     auto m = std::make_unique<TSignatureMatrix>();
     // The same partners as FindPartnerReference, without a full pass over the earlier pictures each time.
-    FastPartnerFinder finder(catalogue, {.Threads = matcherThreads});
+    FastPartnerFinder finder(catalogue, {.Threads = matcherThreads},
+                             [&host](const QString& path) { return HashFileContent(path, [&host] { host.ProcessMessages(); }); });
     m->fill(0);
     const FilesEqualFn filesEqual = [&host](const QString& a, const QString& b) {
         return FilesEqual(a, b, [&host] { host.ProcessMessages(); });
@@ -128,7 +89,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         } catch (const std::exception&) {
             continue;  // undecodable: stays None and is never compared
         }
-        if (tooSmall(size, settings))
+        if (TooSmallForSearch(size.Height, size.Width, settings.MinPicWidth, settings.MinPicHeight))
             continue;
 
         TPicInfo& pic = catalogue.Pictures[static_cast<size_t>(i)];

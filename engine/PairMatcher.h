@@ -4,6 +4,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/FileKey.h"
+#include "engine/MatchingRules.h"
 #include "engine/PictureSupply.h"
 #include "engine/SearchHost.h"
 #include "picture/Bitmap.h"
@@ -12,10 +13,6 @@
 #include "settings/Settings.h"
 
 #include <functional>
-
-constexpr int kSmallestSide = 5;            // below this a picture carries too little for a signature
-constexpr double kAspectLimit = 1.5;        // proportions may differ by this factor and still pair
-constexpr double kSimilarityThreshold = 50; // score at which a candidate becomes the partner
 
 // Where the matcher gets each picture's size and signature. The search decodes files; tests and benchmarks
 // feed prepared signatures through the same steps.
@@ -56,29 +53,11 @@ private:
     int lastAverage_ = 0;
 };
 
-// True when the proportions of the two pictures (orientation ignored) differ by at most kAspectLimit.
-// Both sides of both pictures must be at least 1.
-bool AspectCompatible(int32_t width1, int32_t height1, int32_t width2, int32_t height2);
-
-// Number of `earlier`'s kept positions whose sign agrees with the current sign matrix; empty (0, 0) slots
-// never count. At most 500 look-ups, at most 250 when signatures come from the signature code.
-int SignatureAgreement(const TPicInfo& earlier, const TSignatureMatrix& m);
-
-// Similarity of a pair with score s (0..100): (s - 50) * 2, kept within 1..100.
-double SimilarityFromScore(double score);
-
-// Compares two files completely; the matcher hands in one that processes messages between blocks.
-using FilesEqualFn = std::function<bool(const QString& pathA, const QString& pathB)>;
-
-struct PartnerMatch {
-    int32_t Partner = -1;  // index of the earlier picture, -1 when none passed
-    double Score = 0;      // 100 for identical files, else count * 100 / 250
-};
-
 // The plain candidate search, kept as the reference that faster searches must agree with: j from i - 1 down
-// to 0, the first picture in stage Full with compatible proportions that is byte-identical (equal heads,
-// then equal files) or, unless onlyIdentical, agrees in at least 125 signed positions with `m`. Equal heads
-// with different files give score 0 without a signature comparison.
+// to 0, the first picture in stage Full with compatible proportions that is byte-identical (equal heads and
+// recorded sizes, then equal files: score 100) or, unless onlyIdentical, agrees in at least 125 signed
+// positions with `m`. A candidate whose head is equal but whose file is not is judged by its signature like
+// any other, so pictures from one encoder that share their first bytes can still pair.
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
                                   bool onlyIdentical, const FilesEqualFn& filesEqual);
 

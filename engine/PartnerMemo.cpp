@@ -14,8 +14,9 @@
 namespace {
 
 constexpr char kMagic[8] = {'V', 'R', 'L', 'N', 'P', 'A', 'I', 'R'};
-// Raised whenever what decides a partner changes (decoding, signatures, the matcher's rules).
-constexpr uint32_t kFormatVersion = 1;
+// Raised whenever what decides a partner changes (decoding, signatures, the matcher's rules). 2: equal heads
+// with unequal files are judged by their signatures.
+constexpr uint32_t kFormatVersion = 2;
 constexpr int kKeptMemos = 8;  // listings remembered; a user seldom switches between more folder sets
 constexpr int kChecksumBytes = 8;
 

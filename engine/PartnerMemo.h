@@ -6,7 +6,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/FileKey.h"
-#include "engine/PairMatcher.h"
+#include "engine/MatchingRules.h"
 #include "settings/Settings.h"
 
 #include <QString>

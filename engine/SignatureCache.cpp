@@ -40,11 +40,6 @@ int UsedSlots(const TWaveletCoefs& coefs) {
 
 }  // namespace
 
-bool TooSmallForSearch(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight) {
-    constexpr int32_t kSmallest = 5;  // the matcher's smallest admissible side
-    return height < std::max(minPicHeight, kSmallest) || width < std::max(minPicWidth, kSmallest);
-}
-
 std::optional<FileKey> StatFileKey(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)

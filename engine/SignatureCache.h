@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/FileKey.h"
+#include "engine/MatchingRules.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureTypes.h"
 
@@ -25,9 +26,6 @@ struct PreparedPicture {
     TWaveletCoefs Pos{};
     TWaveletCoefs Neg{};
 };
-
-// True when the matcher leaves a picture of this size out: a side below its minimum or below 5 pixels.
-bool TooSmallForSearch(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight);
 
 // The settings of a search that decide whether a cached entry serves it.
 struct CacheParams {

@@ -402,3 +402,46 @@ bool FilesEqual(const QString& pathA, const QString& pathB, const std::function<
             return *answer;
     }
 }
+
+std::optional<uint64_t> HashFileContent(const QString& path, const std::function<void()>& processMessages)
+{
+    constexpr qint64 kHashBlock = 1 << 20;  // large reads; the window gets a turn after each
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        return std::nullopt;
+    thread_local std::vector<char> block(kHashBlock);  // kept: a search hashes many small files in a row
+    uint64_t hash = 0x9E3779B97F4A7C15ull;
+    uint64_t length = 0;
+    const auto mix = [&hash](uint64_t word) {
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 29;
+    };
+    // Words are taken whole across reads, so the hash does not depend on how the reads split the file.
+    qint64 carried = 0;
+    for (;;) {
+        const qint64 count = file.read(block.data() + carried, kHashBlock - carried);
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            break;
+        length += static_cast<uint64_t>(count);
+        const qint64 filled = carried + count;
+        qint64 k = 0;
+        for (; k + 8 <= filled; k += 8) {
+            uint64_t word;
+            std::memcpy(&word, block.data() + k, sizeof word);
+            mix(word);
+        }
+        carried = filled - k;
+        std::memmove(block.data(), block.data() + k, static_cast<size_t>(carried));
+        if (processMessages)
+            processMessages();
+    }
+    if (carried > 0) {
+        uint64_t word = 0;
+        std::memcpy(&word, block.data(), static_cast<size_t>(carried));
+        mix(word);
+    }
+    mix(length);
+    return hash;
+}

@@ -7,7 +7,9 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 // 128 x 128 doubles, row-major: element (X, Y) at X * 128 + Y.
 using TSignatureMatrix = std::array<double, kWorkSize * kWorkSize>;
@@ -45,3 +47,7 @@ void ReadFileHead(const QString& path, TPreBuffer& head);
 // True when both files open and have the same length and bytes. Compares in 1024-byte blocks and calls
 // processMessages (when set) once after each block pair.
 bool FilesEqual(const QString& pathA, const QString& pathB, const std::function<void()>& processMessages = {});
+// A 64-bit hash of the file's whole content (length included), nothing when it cannot be opened or read.
+// Equal files give equal hashes; equal hashes are only a reason to compare the files. Calls processMessages
+// (when set) once per megabyte read.
+std::optional<uint64_t> HashFileContent(const QString& path, const std::function<void()>& processMessages = {});

@@ -151,6 +151,37 @@ TEST_F(CliTest, SearchWritesTheExpectedPairsByteForByte) {
         << run.err.toStdString();
 }
 
+// Pictures from one encoder at one size share their first 256 bytes; alike ones among them still pair.
+TEST_F(CliTest, PicturesSharingTheirHeadsPairWhenAlike) {
+    const QString folder = dir_.filePath("one-encoder");
+    QDir().mkpath(folder);
+    const QImage picture = fixtures::MakeNaturalPicture(320, 240, 7);
+    QImage brighter = picture;
+    for (int y = 0; y < brighter.height(); ++y)
+        for (int x = 0; x < brighter.width(); ++x) {
+            const QRgb c = brighter.pixel(x, y);
+            brighter.setPixel(x, y, qRgb(std::min(255, qRed(c) + 6), std::min(255, qGreen(c) + 6), std::min(255, qBlue(c) + 6)));
+        }
+    const QString first = folder + "/p1_first.jpg", alike = folder + "/p2_alike.jpg", other = folder + "/p3_other.jpg";
+    fixtures::WriteBytes(first, fixtures::EncodeJpeg(picture, {.Quality = 85}));
+    fixtures::WriteBytes(alike, fixtures::EncodeJpeg(brighter, {.Quality = 85}));
+    fixtures::WriteBytes(other, fixtures::EncodeJpeg(fixtures::MakeNaturalPicture(320, 240, 8), {.Quality = 85}));
+    const QByteArray head = fixtures::ReadBytes(first).left(256);
+    ASSERT_EQ(fixtures::ReadBytes(alike).left(256), head);
+    ASSERT_EQ(fixtures::ReadBytes(other).left(256), head);
+    auto sig = signaturesOf({first, alike, other});
+    ASSERT_GE(sharedPositions(sig[first], sig[alike]), 125);
+    ASSERT_LT(sharedPositions(sig[first], sig[other]), 125);
+    ASSERT_LT(sharedPositions(sig[alike], sig[other]), 125);
+
+    const CliRun run = runCli({"--quiet", folder});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, csvOf({{first, alike, similarityText(sharedPositions(sig[first], sig[alike]))}}));
+    const CliRun identical = runCli({"--quiet", "--identical-only", folder});
+    ASSERT_EQ(identical.exitCode, 0);
+    EXPECT_EQ(identical.out, csvOf({}));
+}
+
 TEST_F(CliTest, IdenticalOnlyAndLowerMinimums) {
     const CliRun identical = runCli({"--quiet", "--identical-only", root_});
     ASSERT_EQ(identical.exitCode, 0);

@@ -343,15 +343,46 @@ TEST_F(MatcherTest, IdenticalFilesPairAt100WhenOnlyIdenticalWanted) {
     EXPECT_EQ(pairs()[0], (TPicturePair{0, 1, 100}));
 }
 
-TEST_F(MatcherTest, EqualHeadsWithDifferentContentGiveNoPairAtAll) {
-    QByteArray a = bytesOfLength(3000, 'h');
-    QByteArray b = a;
-    b[2999] = 'x';
+// Files that share their first 256 bytes (one encoder, one size, no camera data) but are not identical are
+// judged by their signatures like any others, whether their sizes agree or not. Files of different sizes are
+// never compared; only the equal-sized ones cost a comparison (two message points for two blocks).
+struct EqualHeadCase {
+    const char* name;
+    bool sameSize;
+    int agreement;  // signed positions the second picture shares with the first
+    bool onlyIdentical;
+    bool pairs;
+    int messages;
+};
+
+class MatcherEqualHeadTest : public MatcherTest, public testing::WithParamInterface<EqualHeadCase> {};
+
+TEST_P(MatcherEqualHeadTest, UnequalFilesAreJudgedBySignature) {
+    const EqualHeadCase& c = GetParam();
+    settings_.SearchOnlyIdentical = c.onlyIdentical;
+    QByteArray a = bytesOfLength(2000, 'h');
+    QByteArray b = c.sameSize ? a : a + "longer";
+    b[1999] = 'x';
     source_.pictures[addFile("a.jpg", a)] = fullSignature();
-    source_.pictures[addFile("b.jpg", b)] = fullSignature();  // signatures alike, yet the heads decide
+    source_.pictures[addFile("b.jpg", b)] = agreeingIn(c.agreement);
     runFed();
-    EXPECT_TRUE(pairs().empty());
+    if (c.pairs) {
+        ASSERT_EQ(pairs().size(), 1u);
+        EXPECT_EQ(pairs()[0], (TPicturePair{0, 1, SimilarityFromScore(c.agreement * 100.0 / 250)}));
+    } else {
+        EXPECT_TRUE(pairs().empty());
+    }
+    EXPECT_EQ(host_.messageCount, 2 + c.messages);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, MatcherEqualHeadTest,
+                         testing::Values(EqualHeadCase{"AlikeSameSize", true, 200, false, true, 2},
+                                         EqualHeadCase{"AlikeOtherSize", false, 200, false, true, 0},
+                                         EqualHeadCase{"JustAlike", true, 125, false, true, 2},
+                                         EqualHeadCase{"NotAlike", true, 124, false, false, 2},
+                                         EqualHeadCase{"AlikeButOnlyIdenticalWanted", true, 250, true, false, 2},
+                                         EqualHeadCase{"OtherSizeOnlyIdenticalWanted", false, 250, true, false, 0}),
+                         [](const testing::TestParamInfo<EqualHeadCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MatcherTest, ThreeIdenticalFilesPairWithTheirNearestPredecessor) {
     const QByteArray same = bytesOfLength(2048, 'z');
