@@ -8,6 +8,8 @@
 #include "engine/PairMatcher.h"
 #include "engine/PrefetchingPictureSource.h"
 
+#include "JpegFloor.h"
+
 #include "../tests/core/PictureFixtures.h"
 
 #include <QCoreApplication>
@@ -51,16 +53,6 @@ struct Timing {
     double CpuMs = 0;  // all threads of the process
 };
 
-// CPU time of this process and of the children it has waited for (the djpeg commands).
-double CpuNowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    rusage children{};
-    getrusage(RUSAGE_CHILDREN, &children);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6 + ms(children.ru_utime) + ms(children.ru_stime);
-}
-
 // The minimum wall time (and the CPU time of that run) over `repeats` runs, after one warm-up run that
 // brings the files into the page cache.
 Timing Measure(int repeats, const std::function<void()>& body) {
@@ -68,12 +60,12 @@ Timing Measure(int repeats, const std::function<void()>& body) {
     Timing best{1e300, 0};
     for (int r = 0; r < repeats; ++r) {
         QElapsedTimer wall;
-        const double cpu0 = CpuNowMs();
+        const double cpu0 = bench::CpuNowMs();
         wall.start();
         body();
         const double ms = wall.nsecsElapsed() / 1e6;
         if (ms < best.WallMs)
-            best = {ms, CpuNowMs() - cpu0};
+            best = {ms, bench::CpuNowMs() - cpu0};
     }
     return best;
 }
@@ -156,37 +148,6 @@ void Prepare(const QString& out, const QStringList& photoDirs) {
 }
 
 // --- run
-
-// What `djpeg -scale 1/8 -dct fast` does, inside this process: read the file, decode at 1/8 with the fast
-// integer DCT into RGB rows, keep nothing. Without the process start that the real command pays per file.
-void DjpegEquivalent(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray data = file.readAll();
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr err{};
-    info.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
-    jpeg_read_header(&info, TRUE);
-    info.scale_num = 1;
-    info.scale_denom = 8;
-    info.dct_method = JDCT_IFAST;
-    jpeg_start_decompress(&info);
-    std::vector<JSAMPLE> row(static_cast<size_t>(info.output_width) * info.output_components);
-    JSAMPROW rows[1] = {row.data()};
-    while (info.output_scanline < info.output_height)
-        jpeg_read_scanlines(&info, rows, 1);
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-}
-
-bool RunDjpeg(const QString& djpeg, const QStringList& arguments) {
-    QProcess process;
-    process.start(djpeg, arguments);
-    return process.waitForFinished(60000) && process.exitCode() == 0;
-}
 
 // Decode and sign every file through the picture supply with `threads` workers; the consumer only takes
 // each picture in order, as the matcher does, so this is the supply's own throughput.
@@ -281,11 +242,11 @@ int Run(const QString& set, int repeats, const QString& djpeg) {
     });
     const Timing inProcess = Measure(repeats, [&] {
         for (const QString& file : photos)
-            DjpegEquivalent(file);
+            bench::DjpegEquivalent(file);
     });
     const Timing command = Measure(repeats, [&] {
         for (const QString& file : photos)
-            RunDjpeg(djpeg, {"-scale", "1/8", "-dct", "fast", "-outfile", "/dev/null", file});
+            bench::RunDjpeg(djpeg, {"-scale", "1/8", "-dct", "fast", "-outfile", "/dev/null", file});
     });
     const Timing decodeOnly = Measure(repeats, [&] {
         DecodingPictureSource source(100, 100);

@@ -15,9 +15,19 @@ if [ -f "$here/bench/run_decode.sh" ]; then
   bash "$here/bench/run_decode.sh" "$build"
 fi
 
+# Real photographs of mixed sizes against libjpeg-turbo's own decode.
+echo "== mixed photographs"
+bash "$here/bench/run_photos.sh" "$build"
+
 # A whole search over a generated library of 100 000 files.
 echo "== library search"
 bash "$here/bench/run_library.sh" "$build"
+
+# Libraries whose files all begin alike: 20 000 and 100 000 pictures of one size from one encoder.
+for count in 20000 100000; do
+  echo "== equal-head library of $count"
+  EQUAL_HEADS=1 COUNT=$count bash "$here/bench/run_library.sh" "$build"
+done
 
 # Matching and memory.
 echo "== matching and memory"
