@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/Catalogue.h"
-#include "picture/PictureLoader.h"
 #include "picture/PictureProcessing.h"
 #include "picture/PictureTypes.h"
 
