@@ -8,7 +8,7 @@
 #include "engine/PairMatcher.h"
 #include "engine/PrefetchingPictureSource.h"
 
-#include "JpegFloor.h"
+#include "BenchCommon.h"
 
 #include "../tests/core/PictureFixtures.h"
 
@@ -70,15 +70,6 @@ Timing Measure(int repeats, const std::function<void()>& body) {
     return best;
 }
 
-QStringList FilesUnder(const QString& dir, const QStringList& patterns) {
-    QStringList files;
-    QDirIterator it(dir, patterns, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
-}
-
 // --- prepare
 
 void Prepare(const QString& out, const QStringList& photoDirs) {
@@ -86,7 +77,7 @@ void Prepare(const QString& out, const QStringList& photoDirs) {
     QDir().mkpath(out + "/synthetic");
     int photos = 0;
     for (const QString& dir : photoDirs) {
-        for (const QString& file : FilesUnder(dir, {"*.jpg", "*.jpeg", "*.JPG", "*.png"})) {
+        for (const QString& file : bench::FilesUnder({dir}, {"*.jpg", "*.jpeg", "*.JPG", "*.png"})) {
             QImageReader reader(file);
             const QSize size = reader.size();
             if (size.width() <= kLargeSide || size.height() <= kLargeSide)
@@ -119,7 +110,7 @@ void Prepare(const QString& out, const QStringList& photoDirs) {
     // For the size of a real collection: crops of the photographs at other places and sizes, each slightly
     // darker or lighter, so that they decode like photographs and resemble each other only in part.
     QDir().mkpath(out + "/crops");
-    const QStringList originals = FilesUnder(out + "/photos", {"*-orig.jpg"});
+    const QStringList originals = bench::FilesUnder({out + "/photos"}, {"*-orig.jpg"});
     for (int k = 0; k < kCropCount && !originals.isEmpty(); ++k) {
         const QImage photo = QImage(originals[k % originals.size()]).convertToFormat(QImage::Format_RGB32);
         const int width = std::min(photo.width(), 1100 + (k * 61) % 700);
@@ -208,7 +199,7 @@ SearchFigures Search(const QString& folder, const QString& cacheFolder) {
 int Run(const QString& set, int repeats, const QString& djpeg) {
     const QStringList photos = [&] {
         QStringList large;
-        for (const QString& file : FilesUnder(set + "/photos", {"*.jpg"}) + FilesUnder(set + "/synthetic", {"*.jpg"})) {
+        for (const QString& file : bench::FilesUnder({set + "/photos"}, {"*.jpg"}) + bench::FilesUnder({set + "/synthetic"}, {"*.jpg"})) {
             const QSize size = QImageReader(file).size();
             if (size.width() > kLargeSide && size.height() > kLargeSide)
                 large << file;
@@ -299,7 +290,7 @@ int Run(const QString& set, int repeats, const QString& djpeg) {
 
     // The picture supply alone over the same files, so that matching and the catalogue's fixed costs,
     // which the cache does not touch, are left out.
-    const QStringList all = FilesUnder(set, {"*.jpg"});
+    const QStringList all = bench::FilesUnder({set}, {"*.jpg"});
     double fill = 1e300;
     double reuse = 1e300;
     for (int r = 0; r < repeats; ++r) {

@@ -37,12 +37,17 @@ QByteArray WithShotComment(QByteArray jpeg, int shot) {
     return jpeg.insert(2, segment);  // after the start-of-image marker
 }
 
+// Picture k of a set: 1000 per folder, the folder made with its first picture.
+QString PictureFile(const QString& out, int k) {
+    const QString folder = QStringLiteral("%1/d%2").arg(out).arg(k / kPerFolder, 3, 10, QLatin1Char('0'));
+    if (k % kPerFolder == 0)
+        QDir().mkpath(folder);
+    return QStringLiteral("%1/p%2.jpg").arg(folder).arg(k, 6, 10, QLatin1Char('0'));
+}
+
 void Prepare(const QString& out, int count) {
     for (int k = 0; k < count; ++k) {
-        const QString folder = QStringLiteral("%1/d%2").arg(out).arg(k / kPerFolder, 3, 10, QLatin1Char('0'));
-        if (k % kPerFolder == 0)
-            QDir().mkpath(folder);
-        const QString name = QStringLiteral("%1/p%2.jpg").arg(folder).arg(k, 6, 10, QLatin1Char('0'));
+        const QString name = PictureFile(out, k);
         if (QFileInfo::exists(name))
             continue;  // a set being completed
         const bool copy = k % kCopyEvery == kCopyEvery - 1;
@@ -70,14 +75,11 @@ constexpr int kIdenticalEvery = 500;  // every 500th a byte copy of the file bef
 // before the image data. Only a byte copy is identical; second shots pair by their signatures alone.
 void PrepareEqualHeads(const QString& out, int count) {
     for (int k = 0; k < count; ++k) {
-        const QString folder = QStringLiteral("%1/d%2").arg(out).arg(k / kPerFolder, 3, 10, QLatin1Char('0'));
-        if (k % kPerFolder == 0)
-            QDir().mkpath(folder);
-        const QString name = QStringLiteral("%1/p%2.jpg").arg(folder).arg(k, 6, 10, QLatin1Char('0'));
+        const QString name = PictureFile(out, k);
         if (QFileInfo::exists(name))
             continue;
         if (k % kIdenticalEvery == kIdenticalEvery - 1 && k % kPerFolder != 0) {
-            QFile::copy(QStringLiteral("%1/p%2.jpg").arg(folder).arg(k - 1, 6, 10, QLatin1Char('0')), name);
+            QFile::copy(PictureFile(out, k - 1), name);
             continue;
         }
         const bool alike = k % kAlikeEvery == kAlikeEvery - 1;

@@ -4,7 +4,7 @@
 //
 //   bench_photos prepare OUT_DIR PHOTO_DIR...
 //   bench_photos run SET_DIR CLI [--djpeg PATH]
-#include "JpegFloor.h"
+#include "BenchCommon.h"
 
 #include "engine/PairMatcher.h"
 
@@ -33,23 +33,12 @@ constexpr int kLongSides[] = {640, 800, 960, 1280, 2000};
 constexpr int kGreyEvery = 4;       // every 4th photograph also as a greyscale copy
 constexpr int kRecompressEvery = 3; // every 3rd also recompressed at its own size
 
-QStringList FilesUnder(const QStringList& dirs, const QStringList& patterns) {
-    QStringList files;
-    for (const QString& dir : dirs) {
-        QDirIterator it(dir, patterns, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << it.next();
-    }
-    files.sort();
-    return files;
-}
-
 void Prepare(const QString& out, const QStringList& photoDirs) {
     QDir().mkpath(out);
     std::set<QByteArray> seen;  // a package may ship one file twice
     int photos = 0;
     int files = 0;
-    for (const QString& source : FilesUnder(photoDirs, {"*.jpg", "*.jpeg", "*.png"})) {
+    for (const QString& source : bench::FilesUnder(photoDirs, {"*.jpg", "*.jpeg", "*.png"})) {
         QFile file(source);
         if (!file.open(QIODevice::ReadOnly) || !seen.insert(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)).second)
             continue;
@@ -122,7 +111,7 @@ CliFigures RunCli(const QString& cli, const QStringList& arguments) {
 }
 
 int Run(const QString& set, const QString& cli, const QString& djpeg) {
-    QStringList files = FilesUnder({set}, {"*.jpg"});
+    QStringList files = bench::FilesUnder({set}, {"*.jpg"});
     if (files.isEmpty()) {
         std::fprintf(stderr, "no pictures under %s\n", qPrintable(set));
         return 1;

@@ -1,8 +1,11 @@
-// The floor the decoding figures are measured against: libjpeg-turbo's own 1/8 fast-DCT decode of a file, in
-// this process and as the djpeg command, and the CPU clock that counts both.
+// What the benchmarks share: the floor the decoding figures are measured against (libjpeg-turbo's own 1/8
+// fast-DCT decode of a file, in this process and as the djpeg command), the CPU clock that counts both, and
+// the listing of a picture set.
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -55,6 +58,18 @@ inline bool RunDjpeg(const QString& djpeg, const QStringList& arguments) {
     QProcess process;
     process.start(djpeg, arguments);
     return process.waitForFinished(60000) && process.exitCode() == 0;
+}
+
+// The files under `dirs` (subfolders included) that match `patterns`, sorted.
+inline QStringList FilesUnder(const QStringList& dirs, const QStringList& patterns) {
+    QStringList files;
+    for (const QString& dir : dirs) {
+        QDirIterator it(dir, patterns, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+    }
+    files.sort();
+    return files;
 }
 
 }  // namespace bench
