@@ -101,35 +101,14 @@ QString canonicalPath(const QString& path) {
     return real ? QFile::decodeName(real.get()) : QString();
 }
 
-// Mount points are written with spaces, tabs, newlines and backslashes as three-digit octal escapes.
-QString unescapeMountField(const QByteArray& field) {
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            bool ok = false;
-            const int code = digits.toInt(&ok, 8);
-            if (ok && digits.size() == 3) {
-                out.append(static_cast<char>(code));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(field[i]);
-    }
-    return QFile::decodeName(out);
-}
-
 }  // namespace
 
 FolderScanner::FolderScanner(Catalogue& catalogue, const TSettings& settings, SearchHost& host)
-    : cat_(catalogue), settings_(settings), host_(host) {
-    SetSkippedFolders(DefaultTrashFolders());
-}
+    : cat_(catalogue), settings_(settings), host_(host) {}
 
 void FolderScanner::SetSkippedFolders(const QStringList& folders) {
     skipped_.clear();
+    skippedGiven_ = true;
     for (const QString& f : folders) {
         if (f.isEmpty())
             continue;
@@ -138,31 +117,6 @@ void FolderScanner::SetSkippedFolders(const QStringList& folders) {
         if (!skipped_.contains(normal))
             skipped_ << normal;
     }
-}
-
-QStringList FolderScanner::DefaultTrashFolders() {
-    QStringList result;
-    const QString uid = QString::number(getuid());
-    QFile mounts(QStringLiteral("/proc/self/mounts"));
-    if (mounts.open(QIODevice::ReadOnly)) {
-        // Read whole: files under /proc report size 0, so line reading until the end is the safe way.
-        const QList<QByteArray> lines = mounts.readAll().split('\n');
-        for (const QByteArray& line : lines) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() < 2)
-                continue;
-            QString root = unescapeMountField(fields[1]);
-            if (!root.endsWith(kDelimiter))
-                root += kDelimiter;
-            result << root + QStringLiteral(".Trash-") + uid << root + QStringLiteral(".Trash");
-        }
-    }
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    result << dataHome + QStringLiteral("/Trash");
-    result.removeDuplicates();
-    return result;
 }
 
 bool FolderScanner::MaskMatches(const QString& mask, const QString& name) {
@@ -225,7 +179,9 @@ bool FolderScanner::stopRequested() const {
     return host_.SearchStopped() || cat_.ReleaseRequested();
 }
 
-bool FolderScanner::isSkipped(const QString& canonical) const {
+bool FolderScanner::isSkipped(const QString& canonical) {
+    if (!skippedGiven_)
+        return trash_.IsInsideTrash(canonical);
     for (const QString& s : skipped_) {
         if (canonical == s || (canonical.startsWith(s) && canonical.size() > s.size() &&
                                (s.endsWith(kDelimiter) || canonical[s.size()] == kDelimiter)))

@@ -3,6 +3,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/SearchHost.h"
+#include "platform/Trash.h"
 #include "settings/Settings.h"
 
 #include <QSet>
@@ -21,9 +22,9 @@ public:
     // everything below it.
     void ScanFolder(const QString& folder);
 
-    // Folders never entered (the trash folders); defaults to the platform's trash locations.
+    // Folders never entered instead of the trash folders that the scanner otherwise finds on its own as the
+    // walk reaches them (the home trash, and the trash folders at the top of each volume).
     void SetSkippedFolders(const QStringList& canonicalFolders);
-    static QStringList DefaultTrashFolders();
 
     // Whole-name wildcard match ignoring case: '*' any run (dots included), '?' exactly one character.
     static bool MaskMatches(const QString& mask, const QString& name);
@@ -35,7 +36,7 @@ public:
 private:
     void visit(QString& path);
     void scanType(const QString& path, size_t typeIndex, bool& folderAdded);
-    bool isSkipped(const QString& canonical) const;
+    bool isSkipped(const QString& canonical);
     bool markWalked(const QString& canonical, const QString& path);
     bool stopRequested() const;
     bool alreadyRecordedHere(const QString& name) const;
@@ -45,5 +46,7 @@ private:
     QSet<QString> walked_;
     std::set<std::pair<uint64_t, uint64_t>> walkedIds_;  // device and inode: also catches bind mounts
     QStringList skipped_;
+    bool skippedGiven_ = false;
+    TrashFolderRule trash_;
     QSet<QString> recordedHere_;  // names recorded in the folder being visited
 };

@@ -6,7 +6,7 @@
 #include "engine/SortProcedures.h"
 #include "ui/ComparisonPane.h"
 #include "ui/ErrorReport.h"
-#include "ui/FileActions.h"
+#include "platform/FileActions.h"
 #include "ui/FolderDialog.h"
 #include "ui/MainWidgets.h"
 #include "ui/PairListModel.h"
@@ -149,6 +149,11 @@ QString ErrorCodeText(int code) {
     return QStringLiteral("Error code = ") + QString::number(static_cast<unsigned>(code));
 }
 
+// A volume without a usable trash: the file stays, and the user may choose a permanent delete instead.
+QString NoTrashText() {
+    return QStringLiteral("It cannot be moved to the trash on this drive; nothing was deleted.");
+}
+
 // Reports a missing file; true when it exists.
 bool FileStillThere(TMainForm& form, const QString& path, const QString& name) {
     if (QFileInfo::exists(path))
@@ -175,14 +180,16 @@ void DeletePicture(TMainForm& form, Side side) {
         return;
 
     RedrawPause pause(form.ListView1);
-    const FileOpResult result = DeletePictureFile(form.Services(), path, form.State().settings.MoveToRecycle);
+    PlatformServices& services = form.Services();
+    const FileOpResult result = DeletePictureFile(path, form.State().settings.MoveToRecycle,
+                                                  [&services](const QString& p) { return services.MoveToTrash(p); });
     if (result.ok)
         ForgetPicture(cat, target->picIndex);
     else
-        form.Services().ShowMessage(&form, MessageKind::Error,
-                                    QStringLiteral("Cannot delete file ") + name + kLineBreak +
-                                        ErrorCodeText(result.errorCode),
-                                    MessageButtons::Ok);
+        services.ShowMessage(&form, MessageKind::Error,
+                             QStringLiteral("Cannot delete file ") + name + kLineBreak +
+                                 (result.trashUnavailable ? NoTrashText() : ErrorCodeText(result.errorCode)),
+                             MessageButtons::Ok);
     RefreshAfterFileAction(form, target->row);
 }
 

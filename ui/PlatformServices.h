@@ -2,6 +2,8 @@
 // revealing files, the trash. Windows receive it by reference, so tests can answer it without a screen.
 #pragma once
 
+#include "platform/FileActions.h"
+
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -25,11 +27,6 @@ using FolderPlacement = std::function<QPoint(const QSize&)>;
 struct SaveChoice {
     bool accepted = false;
     QString path;  // full path, default extension applied
-};
-
-struct FileOpResult {
-    bool ok = false;
-    int errorCode = 0;  // errno on failure
 };
 
 class PlatformServices {

@@ -1,5 +1,7 @@
 #include "ui/QtPlatformServices.h"
 
+#include "platform/Trash.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -135,10 +137,4 @@ void QtPlatformServices::RevealFile(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
-FileOpResult QtPlatformServices::MoveToTrash(const QString& path) {
-    errno = 0;
-    QFile file(path);
-    if (file.moveToTrash())
-        return {true, 0};
-    return {false, errno != 0 ? errno : EIO};
-}
+FileOpResult QtPlatformServices::MoveToTrash(const QString& path) { return MoveFileToTrash(path); }

@@ -3,6 +3,7 @@
 #include "FakeSearchHost.h"
 #include "QtPrinters.h"
 #include "engine/FolderScanner.h"
+#include "platform/Trash.h"
 
 #include <gtest/gtest.h>
 
@@ -345,21 +346,58 @@ TEST_F(ScannerTest, TrashFoldersAreNeverEntered) {
     EXPECT_EQ(pictures(), (QStringList{".trash-1000/kept.jpg", "home-trash-not/kept.jpg", "keep/a.jpg"}));
 }
 
-TEST_F(ScannerTest, DefaultTrashFoldersCoverMountRootsAndTheHomeTrash) {
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root_ + "data"));
-    const QStringList withXdg = FolderScanner::DefaultTrashFolders();
-    qunsetenv("XDG_DATA_HOME");
-    const QStringList withoutXdg = FolderScanner::DefaultTrashFolders();
-    if (wasSet)
-        qputenv("XDG_DATA_HOME", saved);
+// Points XDG_DATA_HOME elsewhere (or unsets it) for one test.
+class DataHome {
+public:
+    explicit DataHome(const QString& path) : saved_(qgetenv("XDG_DATA_HOME")), wasSet_(qEnvironmentVariableIsSet("XDG_DATA_HOME")) {
+        if (path.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", QFile::encodeName(path));
+    }
+    ~DataHome() {
+        if (wasSet_)
+            qputenv("XDG_DATA_HOME", saved_);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
 
+private:
+    QByteArray saved_;
+    bool wasSet_;
+};
+
+TEST_F(ScannerTest, TrashFolderRuleCoversVolumeTopsAndTheHomeTrash) {
     const QString uid = QString::number(getuid());
-    EXPECT_TRUE(withXdg.contains("/.Trash-" + uid));
-    EXPECT_TRUE(withXdg.contains("/.Trash"));
-    EXPECT_TRUE(withXdg.contains(root_ + "data/Trash"));
-    EXPECT_TRUE(withoutXdg.contains(QDir::homePath() + "/.local/share/Trash"));
+    {
+        DataHome home(root_ + "data");
+        TrashFolderRule rule;
+        EXPECT_TRUE(rule.IsInsideTrash("/.Trash-" + uid));
+        EXPECT_TRUE(rule.IsInsideTrash("/.Trash"));
+        EXPECT_TRUE(rule.IsInsideTrash("/.Trash/" + uid + "/files"));
+        EXPECT_TRUE(rule.IsInsideTrash(root_ + "data/Trash"));
+        EXPECT_TRUE(rule.IsInsideTrash(root_ + "data/Trash/files/old"));
+        EXPECT_FALSE(rule.IsInsideTrash(root_ + "data/Trash-not"));
+        EXPECT_FALSE(rule.IsInsideTrash("/.Trash-" + uid + "0"));
+        EXPECT_FALSE(rule.IsInsideTrash("/.trash"));
+        // Named like a volume's trash, but inside a folder that is not the top of a volume.
+        EXPECT_FALSE(rule.IsInsideTrash(root_ + ".Trash-" + uid));
+        EXPECT_FALSE(rule.IsInsideTrash(root_ + ".Trash/files"));
+    }
+    DataHome unset({});
+    TrashFolderRule rule;
+    EXPECT_TRUE(rule.IsInsideTrash(QDir::homePath() + "/.local/share/Trash"));
+}
+
+TEST_F(ScannerTest, TheHomeTrashIsNeverEnteredWhenNoFoldersAreGiven) {
+    DataHome home(root_ + "data");
+    file("data/Trash/files/gone.jpg");
+    file("data/kept.jpg");
+    file("pics/a.jpg");
+    FolderScanner scanner(cat_, settings_, host_);
+    scanner.ScanFolder(root_);
+    scanner.ScanFolder(root_ + "data/Trash/files");
+    EXPECT_EQ(pictures(), (QStringList{"data/kept.jpg", "pics/a.jpg"}));
 }
 
 TEST_F(ScannerTest, LinkLoopsAndFoldersSeenBeforeAreWalkedOnce) {

@@ -1,6 +1,7 @@
 // Scripted stand-in for the desktop: records every box and request, answers from queues.
 #pragma once
 
+#include "platform/Trash.h"
 #include "ui/PlatformServices.h"
 
 #include <QFile>
@@ -55,10 +56,7 @@ public:
     // Really moves the file to the trash (tests point XDG_DATA_HOME at a temporary folder).
     FileOpResult MoveToTrash(const QString& path) override {
         trashed.append(path);
-        QFile f(path);
-        if (f.moveToTrash())
-            return {true, 0};
-        return {false, errno ? errno : EIO};
+        return MoveFileToTrash(path);
     }
 
     QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }

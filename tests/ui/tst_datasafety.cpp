@@ -4,7 +4,7 @@
 // (which binds root too) everywhere.
 #include "engine/CsvWriter.h"
 #include "settings/SettingsStore.h"
-#include "ui/FileActions.h"
+#include "platform/FileActions.h"
 
 #include <QDir>
 #include <QFile>

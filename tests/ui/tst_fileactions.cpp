@@ -1,7 +1,7 @@
 // Delete and move of picture files without a window: trash and permanent delete, read-only files, moves that
 // never replace a file, and the copy that carries a move across file systems.
 #include "ui/FakePlatformServices.h"
-#include "ui/FileActions.h"
+#include "platform/FileActions.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +87,10 @@ private slots:
 
 private:
     QString Path(const QString& relative) const { return work_->path() + QLatin1Char('/') + relative; }
+    // Deletes as the window does, through the desktop's trash.
+    FileOpResult Delete(const QString& path, bool toTrash) {
+        return DeletePictureFile(path, toTrash, [this](const QString& p) { return services_.MoveToTrash(p); });
+    }
 
     QTemporaryDir dataHome_;
     std::unique_ptr<QTemporaryDir> work_;
@@ -125,7 +129,7 @@ void TestFileActions::readOnlyStateIsClearedThroughALink() {
 void TestFileActions::permanentDeleteRemovesTheFile() {
     const QString file = Path(QStringLiteral("a.jpg"));
     WriteFile(file, Content('a'));
-    const FileOpResult result = DeletePictureFile(services_, file, false);
+    const FileOpResult result = Delete(file, false);
     QVERIFY(result.ok);
     QCOMPARE(result.errorCode, 0);
     QVERIFY(!QFileInfo::exists(file));
@@ -137,12 +141,12 @@ void TestFileActions::permanentDeleteOfAReadOnlyFile() {
     const QString file = Path(QStringLiteral("ro.png"));
     WriteFile(file, Content('r'));
     SetMode(file, 0444);
-    QVERIFY(DeletePictureFile(services_, file, false).ok);
+    QVERIFY(Delete(file, false).ok);
     QVERIFY(!QFileInfo::exists(file));
 }
 
 void TestFileActions::permanentDeleteOfAMissingFileGivesItsCode() {
-    const FileOpResult result = DeletePictureFile(services_, Path(QStringLiteral("gone.jpg")), false);
+    const FileOpResult result = Delete(Path(QStringLiteral("gone.jpg")), false);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorCode, ENOENT);
 }
@@ -153,7 +157,7 @@ void TestFileActions::trashDeleteCanBeRestored() {
     WriteFile(file, bytes);
     SetMode(file, 0444);
 
-    const FileOpResult result = DeletePictureFile(services_, file, true);
+    const FileOpResult result = Delete(file, true);
     QVERIFY(result.ok);
     QCOMPARE(services_.trashed, QStringList{file});
     QVERIFY(!QFileInfo::exists(file));

@@ -1,19 +1,31 @@
-// Deleting and moving one picture file for the results browser, without any window: the callers show the
-// messages. Every failure carries the errno value that the message reports.
+// Deleting and moving one picture file, without any window: the callers show the messages. Every failure
+// carries the errno value that the message reports.
 #pragma once
 
-#include "ui/PlatformServices.h"
-
 #include <QString>
+#include <functional>
+
+struct FileOpResult {
+    bool ok = false;
+    int errorCode = 0;              // errno on failure
+    bool trashUnavailable = false;  // the file's volume has no trash that can be used; the file is untouched
+};
 
 // Gives the file's owner write permission again, following a symbolic link to its target, so that a
 // read-only picture can be deleted or moved like any other. Failure is ignored: the delete or move that
 // follows reports what matters.
 void ClearReadOnly(const QString& path);
 
-// Clears the read-only state, then moves the file to the user's trash through the platform services (so the
-// user can restore it) when toTrash is set, or removes it for good otherwise.
-FileOpResult DeletePictureFile(PlatformServices& services, const QString& path, bool toTrash);
+// Moves one file to the trash; the window passes its desktop's way, which tests can make refuse.
+using TrashMover = std::function<FileOpResult(const QString& path)>;
+
+// Gives `from` the name `to` on one file system; an existing `to` is never replaced (EEXIST). Returns 0 or
+// an errno; EXDEV when the two lie on different file systems.
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to);
+
+// Clears the read-only state, then moves the file to the trash with `trash` (so the user can restore it)
+// when toTrash is set, or removes it for good otherwise.
+FileOpResult DeletePictureFile(const QString& path, bool toTrash, const TrashMover& trash);
 
 // The destination of a move: the chosen folder, a "/" added when it has none, then the file name.
 QString MoveDestination(const QString& folder, const QString& fileName);

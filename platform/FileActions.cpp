@@ -1,6 +1,6 @@
 // Delete and move of one picture file with POSIX calls, so that every failure has its errno and a move can
 // promise never to replace a file.
-#include "ui/FileActions.h"
+#include "platform/FileActions.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,25 +40,6 @@ private:
 
 bool RenameFlagsUnsupported(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
-}
-
-// Gives `from` the name `to` on one file system; an existing `to` is never replaced (EEXIST). Returns 0 or
-// an errno; EXDEV when the two lie on different file systems.
-int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    const int error = errno;
-    if (!RenameFlagsUnsupported(error))
-        return error;
-    // A file system without the no-replace rename: a hard link refuses an existing name just the same.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    if (::unlink(from.constData()) != 0) {
-        const int unlinkError = errno;
-        ::unlink(to.constData());
-        return unlinkError;
-    }
-    return 0;
 }
 
 // Writes all of `size` bytes, resuming after interruptions and short writes. Returns 0 or an errno.
@@ -108,6 +89,23 @@ FileOpResult Failed(int error) {
 
 }  // namespace
 
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int error = errno;
+    if (!RenameFlagsUnsupported(error))
+        return error;
+    // A file system without the no-replace rename: a hard link refuses an existing name just the same.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    if (::unlink(from.constData()) != 0) {
+        const int unlinkError = errno;
+        ::unlink(to.constData());
+        return unlinkError;
+    }
+    return 0;
+}
+
 void ClearReadOnly(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
@@ -116,10 +114,10 @@ void ClearReadOnly(const QString& path) {
     ::chmod(name.constData(), (info.st_mode & 07777) | S_IWUSR);
 }
 
-FileOpResult DeletePictureFile(PlatformServices& services, const QString& path, bool toTrash) {
+FileOpResult DeletePictureFile(const QString& path, bool toTrash, const TrashMover& trash) {
     ClearReadOnly(path);
     if (toTrash)
-        return services.MoveToTrash(path);
+        return trash(path);
     if (::unlink(QFile::encodeName(path).constData()) != 0)
         return Failed(errno);
     return {true, 0};
