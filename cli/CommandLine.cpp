@@ -1,6 +1,7 @@
 // Parsing of voralin-cli's arguments; every refusal names the argument at fault.
 #include "cli/CommandLine.h"
 
+#include "platform/BuildInfo.h"
 #include "settings/PictureTypeTable.h"
 
 #include <QDir>
@@ -91,6 +92,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             searchOnlySeen << arg;
         if (arg == QLatin1String("--help") && noValue()) {
             options.Help = true;
+        } else if (arg == QLatin1String("--version") && noValue()) {
+            options.Version = true;
         } else if (arg == QLatin1String("--signature") && noValue()) {
             options.SignatureMode = true;
         } else if (arg == QLatin1String("--no-subfolders") && noValue()) {
@@ -134,7 +137,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
     }
 
-    if (options.Help)
+    if (options.Help || options.Version)
         return {options, {}};
     if (options.SignatureMode) {
         if (!searchOnlySeen.isEmpty())
@@ -154,7 +157,8 @@ QString SynopsisText() {
     return QStringLiteral(
         "usage: voralin-cli [--types LIST] [--no-subfolders] [--identical-only] [--min-width N] [--min-height N]\n"
         "                   [--output FILE] [--quiet] [--threads N] [--no-cache] FOLDER...\n"
-        "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n");
+        "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n"
+        "       voralin-cli --help | --version\n");
 }
 
 namespace {
@@ -189,8 +193,12 @@ QString UsageText() {
         "  --threads N        decode and compare pictures on N threads, 1 to 256 (default: one per core)\n"
         "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
+        "  --help             print this text\n"
+        "  --version          print the version\n"
         "\n"
         "Exit status: 0 when the search ran (also when interrupted with Ctrl-C: the pairs found so far are\n"
         "written), 2 for a usage error, 1 for any other failure. With --signature, 1 when a file could not\n"
         "be decoded.\n");
 }
+
+QString VersionText() { return QStringLiteral("voralin-cli ") + QLatin1String(BuildInfo::kVersion) + u'\n'; }

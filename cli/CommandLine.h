@@ -15,6 +15,7 @@ struct CliOptions {
     bool UseCache = true;        // --no-cache turns the signature cache off
     bool SignatureMode = false;  // --signature: diagnostic blocks instead of a search
     bool Help = false;
+    bool Version = false;        // --version: the version line only
     QStringList Paths;           // folders (made absolute, ending with "/") or, with --signature, files as given
 };
 
@@ -32,3 +33,5 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 QString SynopsisText();
 // The synopsis with every option explained, for --help.
 QString UsageText();
+// The line --version prints: the program's name and the build's version.
+QString VersionText();

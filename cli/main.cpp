@@ -258,5 +258,9 @@ int main(int argc, char** argv) {
         writeStdout(UsageText().toUtf8());
         return kExitOk;
     }
+    if (options.Version) {
+        writeStdout(VersionText().toUtf8());
+        return kExitOk;
+    }
     return options.SignatureMode ? runSignatures(options) : runSearch(options);
 }

@@ -12,6 +12,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth dbus-x11 imagemagick
+  fonts-dejavu-core fonts-dejavu-extra
+  dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )
 
 missing=()

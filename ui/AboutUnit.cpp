@@ -1,5 +1,6 @@
 #include "ui/AboutUnit.h"
 
+#include "platform/BuildInfo.h"
 #include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWidgets.h"
@@ -45,7 +46,7 @@ TAboutForm::TAboutForm(PlatformServices& services, QWidget* parent) : QDialog(pa
     bold.setBold(true);
     bold.setPixelSize(S(20));
     Label1->setFont(bold);
-    Version = label("Version", QStringLiteral("Version 1.2.1"), 181, 67);
+    Version = label("Version", QStringLiteral("Version ") + QLatin1String(BuildInfo::kVersion), 181, 67);
     Label2 = label("Label2", QStringLiteral("Copyright \u00A9 2026 Voralin Software"), 181, 102);
 
     QFont link = base;
@@ -79,11 +80,11 @@ TAboutForm::TAboutForm(PlatformServices& services, QWidget* parent) : QDialog(pa
 }
 
 void TAboutForm::SiteLabelClick() {
-    services_.OpenUrl(SiteAddresses::AboutSiteUrl());
+    services_.OpenOrReport(this, SiteAddresses::AboutSiteUrl(), SiteAddresses::AboutSiteUrl());
 }
 
 void TAboutForm::Label3Click() {
-    services_.OpenUrl(SiteAddresses::SupportMailUrl());
+    services_.OpenOrReport(this, SiteAddresses::SupportMailUrl(), SiteAddresses::SupportMailUrl());
 }
 
 void TAboutForm::OKButtonClick() {

@@ -168,9 +168,10 @@ void TUpdateForm::ShowResult(bool replied, const QString& body) {
             startupUpdateCheck_ = false;
         }
     } else {
+        // At start-up an unreachable site (no network, a firewall) is not worth a window in front of the
+        // program every time; the menu's check still says so.
         UpdateStatusLabel->setText(QStringLiteral("Error. Can't connect to website."));
         updateCheckState_ = kFailed;
-        startupUpdateCheck_ = false;
     }
     Timer1->stop();
     checkRunning_ = false;
@@ -201,7 +202,7 @@ void TUpdateForm::Timer1Timer() {
 void TUpdateForm::OKButtonClick() { close(); }
 
 void TUpdateForm::DownloadButtonClick() {
-    services_.OpenUrl(SiteAddresses::DownloadPageUrl());
+    services_.OpenOrReport(this, SiteAddresses::DownloadPageUrl(), SiteAddresses::DownloadPageUrl());
     close();
 }
 

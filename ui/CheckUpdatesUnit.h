@@ -2,6 +2,7 @@
 // newer one exists. Shown modally from the Help menu and, when enabled, once at start-up.
 #pragma once
 
+#include "platform/BuildInfo.h"
 #include "ui/PlatformServices.h"
 
 #include <QDialog>
@@ -27,7 +28,7 @@ public:
     static constexpr int kFailed = 2;    // the request failed
 
     // The program's own version; any other reply, however small the difference, counts as newer.
-    static constexpr char kOwnVersion[] = "1.2.1";
+    static constexpr const char* kOwnVersion = BuildInfo::kVersion;
     // A version file is a few bytes; a longer reply is not one and counts as a failed request.
     static constexpr qint64 kMaxReplyBytes = 4096;
     // Without it a server that accepts and never answers would leave the window checking for ever.

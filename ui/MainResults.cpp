@@ -235,14 +235,18 @@ std::optional<QString> SelectedPicturePath(TMainForm& form, Side side) {
 }
 
 void RevealPicture(TMainForm& form, Side side) {
-    if (const std::optional<QString> path = SelectedPicturePath(form, side))
-        form.Services().RevealFile(*path);
+    const std::optional<QString> path = SelectedPicturePath(form, side);
+    if (path && !form.Services().RevealFile(*path))
+        form.Services().ShowMessage(&form, MessageKind::Error,
+                                    QStringLiteral("Cannot show ") + QFileInfo(*path).fileName() +
+                                        QStringLiteral(" in the file manager"),
+                                    MessageButtons::Ok);
 }
 
 void OpenPicture(TMainForm& form, Side side) {
     const std::optional<QString> path = SelectedPicturePath(form, side);
     if (path && QFileInfo::exists(*path))
-        form.Services().OpenUrl(*path);
+        form.Services().OpenOrReport(&form, *path, QFileInfo(*path).fileName());
 }
 
 // Key releases of the list and the pointer entering and leaving the picture buttons.

@@ -7,6 +7,7 @@
 #include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderDialog.h"
+#include "ui/HelpPage.h"
 #include "ui/MainWidgets.h"
 #include "ui/SiteAddresses.h"
 
@@ -704,11 +705,18 @@ void TMainForm::CheckforUpdates1Click() {
 }
 
 void TMainForm::Howtouse1Click() {
-    services_.OpenUrl(SiteAddresses::HowToUseUrl());
+    const QString page = FindHelpPage(QCoreApplication::applicationDirPath());
+    if (page.isEmpty()) {
+        services_.ShowMessage(this, MessageKind::Error,
+                              QStringLiteral("Cannot find the help page ") + QLatin1String(kHelpPageName),
+                              MessageButtons::Ok);
+        return;
+    }
+    services_.OpenOrReport(this, page, QStringLiteral("the help page ") + page);
 }
 
 void TMainForm::Visitprogramswebsite1Click() {
-    services_.OpenUrl(SiteAddresses::WebsiteUrl());
+    services_.OpenOrReport(this, SiteAddresses::WebsiteUrl(), SiteAddresses::WebsiteUrl());
 }
 
 // ---------------------------------------------------------------------------------------------------------

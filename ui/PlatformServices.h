@@ -49,10 +49,21 @@ public:
     // Modal save dialog; filter in Qt form ("CSV files (*.csv);;Any file (*)").
     virtual SaveChoice ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                                       const QString& defaultSuffix) = 0;
-    // Opens a file in its default program, or a URL (http, https, mailto) in the default handler.
-    virtual void OpenUrl(const QString& urlOrPath) = 0;
-    // Shows the file manager with the file selected (falls back to opening its folder).
-    virtual void RevealFile(const QString& path) = 0;
+    // Opens a file in its default program, or a URL (http, https, mailto) in the default handler; false when
+    // nothing could open it (no registered program).
+    virtual bool OpenUrl(const QString& urlOrPath) = 0;
+    // Shows the file manager with the file selected (falls back to opening its folder); false when neither
+    // could be done.
+    virtual bool RevealFile(const QString& path) = 0;
     // Moves the file to the user's trash so it can be restored.
     virtual FileOpResult MoveToTrash(const QString& path) = 0;
+
+    // OpenUrl, and when that fails an error box "Cannot open " followed by `shownName` (what the user knows
+    // the target as: a file name without its folder, a page, an address).
+    bool OpenOrReport(QWidget* parent, const QString& urlOrPath, const QString& shownName) {
+        if (OpenUrl(urlOrPath))
+            return true;
+        ShowMessage(parent, MessageKind::Error, QStringLiteral("Cannot open ") + shownName, MessageButtons::Ok);
+        return false;
+    }
 };

@@ -109,19 +109,17 @@ SaveChoice QtPlatformServices::ChooseSaveFile(QWidget* parent, const QString& ti
     return {true, chosen.first()};
 }
 
-void QtPlatformServices::OpenUrl(const QString& urlOrPath) {
+bool QtPlatformServices::OpenUrl(const QString& urlOrPath) {
     static const QStringList kSchemes{QStringLiteral("http:"), QStringLiteral("https:"), QStringLiteral("mailto:"),
                                       QStringLiteral("file:")};
     for (const QString& scheme : kSchemes) {
-        if (urlOrPath.startsWith(scheme, Qt::CaseInsensitive)) {
-            QDesktopServices::openUrl(QUrl(urlOrPath));
-            return;
-        }
+        if (urlOrPath.startsWith(scheme, Qt::CaseInsensitive))
+            return QDesktopServices::openUrl(QUrl(urlOrPath));
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(urlOrPath));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(urlOrPath));
 }
 
-void QtPlatformServices::RevealFile(const QString& path) {
+bool QtPlatformServices::RevealFile(const QString& path) {
 #ifdef VORALIN_HAVE_DBUS
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
@@ -131,10 +129,10 @@ void QtPlatformServices::RevealFile(const QString& path) {
         call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
         const QDBusMessage reply = bus.call(call, QDBus::Block, kRevealTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage)
-            return;
+            return true;
     }
 #endif
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
 FileOpResult QtPlatformServices::MoveToTrash(const QString& path) { return MoveFileToTrash(path); }

@@ -15,9 +15,9 @@ public:
     SaveChoice ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                               const QString& defaultSuffix) override;
     // A text with a scheme (http:, https:, mailto:, file:) is opened as a URL, anything else as a local path.
-    void OpenUrl(const QString& urlOrPath) override;
+    bool OpenUrl(const QString& urlOrPath) override;
     // Asks the file manager over D-Bus (org.freedesktop.FileManager1.ShowItems) to show the file selected;
     // when no file manager answers, opens the file's folder instead.
-    void RevealFile(const QString& path) override;
+    bool RevealFile(const QString& path) override;
     FileOpResult MoveToTrash(const QString& path) override;
 };

@@ -1,13 +1,14 @@
-// The maker's web addresses: the host name lives here and nowhere else, so moving the site is a one-line
-// change. Schemes differ on purpose: the version file and the about box's link use plain HTTP.
+// The maker's web addresses, all built from the one host name that the build sets (VORALIN_SITE_HOST).
+// Schemes differ on purpose: the version file and the about box's link use plain HTTP.
 #pragma once
+
+#include "platform/BuildInfo.h"
 
 #include <QString>
 
 namespace SiteAddresses {
 
-// Placeholder host until the real site exists.
-inline constexpr char kHost[] = "voralin.example.org";
+inline constexpr const char* kHost = BuildInfo::kSiteHost;
 
 inline QString HostName() { return QString::fromLatin1(kHost); }
 
@@ -16,9 +17,6 @@ inline QString VersionFileUrl() { return QStringLiteral("http://%1/update/photo_
 
 // The site's root page, where the download lives ("Go to Download Page").
 inline QString DownloadPageUrl() { return QStringLiteral("https://%1/").arg(HostName()); }
-
-// Help menu, "How to use".
-inline QString HowToUseUrl() { return QStringLiteral("https://%1/photo-how-to-use.html").arg(HostName()); }
 
 // Help menu, "Visit the program's website".
 inline QString WebsiteUrl() { return QStringLiteral("https://%1/photo.html").arg(HostName()); }

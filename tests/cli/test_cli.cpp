@@ -350,8 +350,14 @@ TEST_F(CliTest, HelpListsEveryOption) {
     const CliRun run = runCli({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option : {"--types", "--no-subfolders", "--identical-only", "--min-width", "--min-height",
-                               "--output", "--quiet", "--signature", "--threads", "--no-cache"})
+                               "--output", "--quiet", "--signature", "--threads", "--no-cache", "--help", "--version"})
         EXPECT_TRUE(run.out.contains(option)) << option;
+}
+
+TEST_F(CliTest, VersionIsTheBuildsVersion) {
+    const CliRun run = runCli({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QByteArray("voralin-cli ") + VORALIN_VERSION + "\n");
 }
 
 TEST_F(CliTest, SignatureBlocks) {

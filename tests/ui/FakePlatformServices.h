@@ -51,8 +51,16 @@ public:
         lastSaveSuffix = suffix;
         return saveChoices.isEmpty() ? SaveChoice{} : saveChoices.dequeue();
     }
-    void OpenUrl(const QString& urlOrPath) override { openedUrls.append(urlOrPath); }
-    void RevealFile(const QString& path) override { revealed.append(path); }
+    // Set to act as a desktop with no program registered for anything.
+    bool nothingOpens = false;
+    bool OpenUrl(const QString& urlOrPath) override {
+        openedUrls.append(urlOrPath);
+        return !nothingOpens;
+    }
+    bool RevealFile(const QString& path) override {
+        revealed.append(path);
+        return !nothingOpens;
+    }
     // Really moves the file to the trash (tests point XDG_DATA_HOME at a temporary folder).
     FileOpResult MoveToTrash(const QString& path) override {
         trashed.append(path);

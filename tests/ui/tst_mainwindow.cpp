@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QItemSelectionModel>
@@ -766,8 +767,21 @@ void TestMainWindow::menusOpenThePagesAndWindows() {
     w->AttachWindows(&about, &settings, nullptr);
     w->Howtouse1->trigger();
     w->Visitprogramswebsite1->trigger();
-    QCOMPARE(services_.openedUrls, (QStringList{QStringLiteral("https://voralin.example.org/photo-how-to-use.html"),
-                                               QStringLiteral("https://voralin.example.org/photo.html")}));
+    // The help page copied into the build tree, where the installed layout has it too.
+    const QString help = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/doc/voralin/help.html");
+    QVERIFY(QFileInfo(help).isFile());
+    QCOMPARE(services_.openedUrls, (QStringList{help, QStringLiteral("https://voralin.example.org/photo.html")}));
+    QVERIFY(services_.messages.isEmpty());
+
+    // Without a program for them, each says what it could not open.
+    services_.nothingOpens = true;
+    w->Howtouse1->trigger();
+    w->Visitprogramswebsite1->trigger();
+    QCOMPARE(services_.messages.size(), 2);
+    QCOMPARE(services_.messages[0].text, "Cannot open the help page " + help);
+    QCOMPARE(services_.messages[1].text, QStringLiteral("Cannot open https://voralin.example.org/photo.html"));
+    QCOMPARE(services_.messages.first().kind, MessageKind::Error);
+    services_.nothingOpens = false;
     w->Settings1->trigger();
     w->About1->trigger();
     QCOMPARE(settings.shown, 1);

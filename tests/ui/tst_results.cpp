@@ -759,6 +759,12 @@ void TestResults::picturesOpenWhenTheirFilesExist() {
     QTest::mouseClick(w->LeftImage, Qt::LeftButton);
     QCOMPARE(services_.openedUrls.size(), 2);
     QVERIFY(services_.messages.isEmpty());
+
+    ClickRow(*w, 0);
+    services_.messages.clear();  // the pane's word on the removed file
+    services_.nothingOpens = true;
+    QTest::mouseClick(w->LeftImage, Qt::LeftButton);
+    QCOMPARE(Texts(services_.messages).join("|"), QStringLiteral("Cannot open a.png"));
 }
 
 void TestResults::swapWithASelectedRowSwapsThePair() {
@@ -1060,6 +1066,14 @@ void TestResults::revealNeedsNoFile() {
     w->ListView1->clearSelection();
     QTest::mouseClick(w->BrowseImageButton1, Qt::LeftButton);
     QCOMPARE(services_.revealed.size(), 2);
+
+    // No file manager and no folder handler: the user hears which file could not be shown.
+    ClickRow(*w, 1);
+    services_.messages.clear();  // the pane's word on the removed file
+    services_.nothingOpens = true;
+    QTest::mouseClick(w->BrowseImageButton2, Qt::LeftButton);
+    QCOMPARE(Texts(services_.messages).join("|"), QStringLiteral("Cannot show b.jpg in the file manager"));
+    QCOMPARE(services_.messages.first().kind, MessageKind::Error);
 }
 
 // ---------------------------------------------------------------------------------------------------------
