@@ -42,21 +42,6 @@ bool RenameFlagsUnsupported(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
-// Writes all of `size` bytes, resuming after interruptions and short writes. Returns 0 or an errno.
-int WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return 0;
-}
-
 // Copies everything from `in` to `out`; `copied` receives the byte count. Returns 0 or an errno.
 int CopyContents(int in, int out, int64_t& copied) {
     char buffer[kCopyBlockSize];
@@ -102,6 +87,20 @@ int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
         const int unlinkError = errno;
         ::unlink(to.constData());
         return unlinkError;
+    }
+    return 0;
+}
+
+int WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
     }
     return 0;
 }

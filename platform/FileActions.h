@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <functional>
 
 struct FileOpResult {
@@ -22,6 +23,9 @@ using TrashMover = std::function<FileOpResult(const QString& path)>;
 // Gives `from` the name `to` on one file system; an existing `to` is never replaced (EEXIST). Returns 0 or
 // an errno; EXDEV when the two lie on different file systems.
 int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to);
+
+// Writes all of `size` bytes to `fd`, resuming after interruptions and short writes. Returns 0 or an errno.
+int WriteAll(int fd, const char* data, size_t size);
 
 // Clears the read-only state, then moves the file to the trash with `trash` (so the user can restore it)
 // when toTrash is set, or removes it for good otherwise.

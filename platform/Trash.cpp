@@ -104,18 +104,8 @@ QString NumberedName(const QString& name, int number) {
 
 // Writes the whole text and flushes it to disk. Returns 0 or an errno.
 int WriteInfoFile(int fd, const QByteArray& text) {
-    const char* data = text.constData();
-    size_t left = static_cast<size_t>(text.size());
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
+    if (const int error = WriteAll(fd, text.constData(), static_cast<size_t>(text.size())))
+        return error;
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 

@@ -2,6 +2,7 @@
 // and the progress text.
 #include "FakeSearchHost.h"
 #include "QtPrinters.h"
+#include "ScopedEnvironment.h"
 #include "engine/FolderScanner.h"
 #include "platform/Trash.h"
 
@@ -346,31 +347,10 @@ TEST_F(ScannerTest, TrashFoldersAreNeverEntered) {
     EXPECT_EQ(pictures(), (QStringList{".trash-1000/kept.jpg", "home-trash-not/kept.jpg", "keep/a.jpg"}));
 }
 
-// Points XDG_DATA_HOME elsewhere (or unsets it) for one test.
-class DataHome {
-public:
-    explicit DataHome(const QString& path) : saved_(qgetenv("XDG_DATA_HOME")), wasSet_(qEnvironmentVariableIsSet("XDG_DATA_HOME")) {
-        if (path.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", QFile::encodeName(path));
-    }
-    ~DataHome() {
-        if (wasSet_)
-            qputenv("XDG_DATA_HOME", saved_);
-        else
-            qunsetenv("XDG_DATA_HOME");
-    }
-
-private:
-    QByteArray saved_;
-    bool wasSet_;
-};
-
 TEST_F(ScannerTest, TrashFolderRuleCoversVolumeTopsAndTheHomeTrash) {
     const QString uid = QString::number(getuid());
     {
-        DataHome home(root_ + "data");
+        ScopedEnvironment home("XDG_DATA_HOME", QFile::encodeName(root_ + "data"));
         TrashFolderRule rule;
         EXPECT_TRUE(rule.IsInsideTrash("/.Trash-" + uid));
         EXPECT_TRUE(rule.IsInsideTrash("/.Trash"));
@@ -384,13 +364,13 @@ TEST_F(ScannerTest, TrashFolderRuleCoversVolumeTopsAndTheHomeTrash) {
         EXPECT_FALSE(rule.IsInsideTrash(root_ + ".Trash-" + uid));
         EXPECT_FALSE(rule.IsInsideTrash(root_ + ".Trash/files"));
     }
-    DataHome unset({});
+    ScopedEnvironment unset("XDG_DATA_HOME", QByteArray());
     TrashFolderRule rule;
     EXPECT_TRUE(rule.IsInsideTrash(QDir::homePath() + "/.local/share/Trash"));
 }
 
 TEST_F(ScannerTest, TheHomeTrashIsNeverEnteredWhenNoFoldersAreGiven) {
-    DataHome home(root_ + "data");
+    ScopedEnvironment home("XDG_DATA_HOME", QFile::encodeName(root_ + "data"));
     file("data/Trash/files/gone.jpg");
     file("data/kept.jpg");
     file("pics/a.jpg");

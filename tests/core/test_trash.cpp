@@ -1,5 +1,6 @@
 // Trash entries a file manager can restore: the info file's encoding read back byte by byte, unique names,
 // the volume trash rules, and failures that leave the file and no stray entry behind.
+#include "ScopedEnvironment.h"
 #include "platform/Trash.h"
 
 #include <gtest/gtest.h>
@@ -70,23 +71,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(work_.isValid());
         ASSERT_TRUE(data_.isValid());
-        saved_ = qgetenv("XDG_DATA_HOME");
-        wasSet_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(data_.path()));
         root_ = QDir(work_.path()).canonicalPath() + u'/';
-    }
-    void TearDown() override {
-        if (wasSet_)
-            qputenv("XDG_DATA_HOME", saved_);
-        else
-            qunsetenv("XDG_DATA_HOME");
     }
     QString trash() const { return data_.path() + QStringLiteral("/Trash"); }
 
     QTemporaryDir work_, data_;
+    ScopedEnvironment dataHome_{"XDG_DATA_HOME", QFile::encodeName(data_.path())};
     QString root_;
-    QByteArray saved_;
-    bool wasSet_ = false;
 };
 
 struct NameCase {
