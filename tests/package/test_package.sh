@@ -39,6 +39,14 @@ for option in $("$usr/bin/voralin-cli" --help | grep -o -- '--[a-z][a-z-]*' | so
     fail "voralin-cli(1) does not describe $option"
 done
 
+# So is every picture type.
+types=$("$usr/bin/voralin-cli" --help | sed -n 's/.*comma-separated: \([a-z0-9,]*\).*/\1/p' | tr ',' ' ')
+[ -n "$types" ] || fail "no types in --help"
+for type in $types; do
+  MANWIDTH=200 man -l "$usr/share/man/man1/voralin-cli.1.gz" 2>/dev/null | grep -q -w -- "$type" ||
+    fail "voralin-cli(1) does not name the type $type"
+done
+
 # The window finds its help page at ../share/doc/voralin/ from the program.
 [ -s "$usr/bin/../share/doc/voralin/help.html" ] || fail "no help page beside the program"
 grep -q '<title>How to use Voralin</title>' "$usr/share/doc/voralin/help.html" || fail "help page"
