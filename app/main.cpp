@@ -51,9 +51,8 @@ int main(int argc, char** argv) {
     // The window's searches decode on every core and keep signatures in ~/.cache/Voralin/ between searches.
     PictureSupplyOptions supply;
     supply.UseCache = true;
-    SetDefaultPictureSupply(supply);
 
-    TMainForm mainForm(services);
+    TMainForm mainForm(services, supply);
     QApplication::setWindowIcon(mainForm.windowIcon());
     TAboutForm aboutForm(services, &mainForm);
     TSettingsForm settingsForm(mainForm.State().settings, services, &mainForm);

@@ -44,8 +44,7 @@ public:
     void ProcessMessages() override {}
     bool SearchStopped() const override { return false; }
     bool ScanSubfolders() const override { return true; }
-    void SetFilesCountText(const QString&) override {}
-    void SetCurrentDuplicatesText(const QString&) override {}
+    void ReportProgress(const SearchProgress&, ProgressLine) override {}
 };
 
 struct Timing {

@@ -2,9 +2,9 @@
 #include "cli/CommandLine.h"
 #include "engine/Catalogue.h"
 #include "engine/CsvWriter.h"
-#include "engine/Formatting.h"
 #include "engine/PairMatcher.h"
 #include "engine/SearchDriver.h"
+#include "engine/SearchTexts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,64 +60,43 @@ int usageError(const QString& reason) {
 // The window side of a search, played on a terminal: progress on stderr, Ctrl-C as the Stop button.
 class CliSearchWindow : public SearchWindow {
 public:
-    CliSearchWindow(const CliOptions& options, SearchDriver*& driver)
-        : options_(options), driver_(driver), terminal_(::isatty(STDERR_FILENO) != 0) {}
+    explicit CliSearchWindow(const CliOptions& options)
+        : options_(options), terminal_(::isatty(STDERR_FILENO) != 0) {}
 
-    bool Refused() const { return refused_; }
-
-    void ProcessMessages() override {
-        if (g_interruptRequested && !stopClicked_) {
-            stopClicked_ = true;
-            driver_->StartButtonClick();  // while a search runs this only stops it
-        }
-    }
-    bool SearchStopped() const override { return driver_->SearchStopped; }
+    void ProcessMessages() override {}
+    bool StopRequested() const override { return g_interruptRequested != 0; }
     bool ScanSubfolders() const override { return options_.Settings.ScanSubfolders; }
-    void SetFilesCountText(const QString& text) override {
-        filesCount_ = text;
-        showProgress();
-    }
-    void SetCurrentDuplicatesText(const QString& text) override {
-        duplicates_ = text;
+    void ReportProgress(const SearchProgress& progress, ProgressLine) override {
+        progress_ = progress;
         showProgress();
     }
     QStringList FolderListItems() const override { return options_.Paths; }
     bool PlaceholderShown() const override { return false; }
-    void ShowError(const QString& text) override {
-        refused_ = true;
-        writeErr(QStringLiteral("voralin-cli: %1\n").arg(text));
-    }
-    void ShowSummary(const QString& text) override {
+    void ShowError(const QString& text) override { writeErr(QStringLiteral("voralin-cli: %1\n").arg(text)); }
+    void ShowSummary(const SearchOutcome& outcome) override {
         clearProgressLine();
-        // The message's line break is LF CR; each line is printed once, without its padding.
-        for (const QString& line : text.split(QStringLiteral("\n\r"), Qt::SkipEmptyParts)) {
-            const QString trimmed = line.trimmed();
-            if (!trimmed.isEmpty())
-                writeErr(trimmed + QLatin1Char('\n'));
-        }
+        for (const QString& line : SummaryLines(outcome))
+            writeErr(line + QLatin1Char('\n'));
     }
-    void EnterSearchingState() override {
-        filesCount_ = QStringLiteral("Total pictures scanned: 0 / 0");
-        duplicates_ = QStringLiteral("Similar pairs found: 0");
-    }
+    void EnterSearchingState() override { progress_ = SearchProgress{}; }
     void EnterIdleState() override {}
     void StartElapsedTimer() override { elapsed_.start(); }
     void StopElapsedTimer() override { stoppedAtMs_ = elapsed_.elapsed(); }
-    QString TimeText() const override {
+    uint32_t ElapsedMs() const override {
         const qint64 ms = stoppedAtMs_ >= 0 ? stoppedAtMs_ : (elapsed_.isValid() ? elapsed_.elapsed() : 0);
-        return QStringLiteral("Elapsed time: ") + FormatElapsedTime(static_cast<uint32_t>(ms));
+        return static_cast<uint32_t>(ms);
     }
     void BeginResultsUpdate() override {}
     void SetResultRowCount(int) override {}
     void EndResultsUpdate() override {}
-    void SetSummaryLabels(const QString&, const QString&, const QString&) override {}
+    void SetSummaryLabels(const SummaryCountTexts&) override {}
     void SelectFirstRowAndShow() override {}
 
 private:
     void showProgress() {
         if (options_.Quiet)
             return;
-        const QString line = filesCount_ + QStringLiteral("  ") + duplicates_;
+        const QString line = FilesCountText(progress_) + QStringLiteral("  ") + PairsFoundText(progress_);
         if (terminal_) {
             if (lastShown_.isValid() && lastShown_.elapsed() < kTerminalRedrawMs)
                 return;
@@ -138,13 +117,9 @@ private:
     }
 
     const CliOptions& options_;
-    SearchDriver*& driver_;
     const bool terminal_;
-    bool refused_ = false;
-    bool stopClicked_ = false;
     bool lineOpen_ = false;
-    QString filesCount_;
-    QString duplicates_;
+    SearchProgress progress_;
     QString lastLine_;
     QElapsedTimer elapsed_;
     QElapsedTimer lastShown_;
@@ -169,13 +144,10 @@ int runSearch(const CliOptions& options) {
     PictureSupplyOptions supply;
     supply.Threads = options.Threads;
     supply.UseCache = options.UseCache;
-    SetDefaultPictureSupply(supply);
 
     auto catalogue = std::make_unique<Catalogue>();
-    SearchDriver* driverRef = nullptr;
-    CliSearchWindow window(options, driverRef);
-    SearchDriver driver(*catalogue, options.Settings, window, QLocale::system());
-    driverRef = &driver;
+    CliSearchWindow window(options);
+    SearchDriver driver(*catalogue, options.Settings, window, QLocale::system(), supply);
 
     installInterruptHandler();
     try {
@@ -184,7 +156,7 @@ int runSearch(const CliOptions& options) {
         writeErr(QStringLiteral("voralin-cli: the search failed: %1\n").arg(QString::fromLocal8Bit(e.what())));
         return kExitFailure;
     }
-    if (window.Refused())
+    if (driver.LastOutcome().End == SearchEnd::Refused)
         return kExitUsage;
 
     const QByteArray csv = PairListCsv(*catalogue, QLocale::system());

@@ -300,8 +300,7 @@ void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folder
             recordedHere_.insert(name);
             cat_.AppendPicture(std::move(record));
             if (cat_.LastPicIndex % kProgressEvery == 0)
-                host_.SetFilesCountText(QStringLiteral("Total pictures scanned: 0 / ") +
-                                        QString::number(cat_.LastPicIndex + 1));
+                host_.ReportProgress({SearchPhase::Walking, 0, cat_.LastPicIndex + 1, 0}, ProgressLine::Pictures);
             cat_.ApplyPictureGrowth();
         }
         if (stopRequested())

@@ -10,8 +10,8 @@
 
 namespace {
 
-QString filesCountText(int32_t done, int32_t total) {
-    return QStringLiteral("Total pictures scanned: %1 / %2").arg(done).arg(total);
+SearchProgress progress(int32_t done, const Catalogue& catalogue) {
+    return {SearchPhase::Matching, done, catalogue.PicCapacity, catalogue.LastPairIndex + 1};
 }
 
 }  // namespace
@@ -50,10 +50,6 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
             return {j, score};
     }
     return {};
-}
-
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host) {
-    MatchPictures(catalogue, settings, host, DefaultPictureSupply());
 }
 
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
@@ -109,9 +105,9 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
             memo->Keep(i, match);
         if (match.Partner >= 0) {
             catalogue.AppendPair({match.Partner, i, SimilarityFromScore(match.Score)});
-            host.SetCurrentDuplicatesText(QStringLiteral("Similar pairs found: %1").arg(catalogue.LastPairIndex + 1));
+            host.ReportProgress(progress(i, catalogue), ProgressLine::Pairs);
         }
-        host.SetFilesCountText(filesCountText(i + 1, catalogue.PicCapacity));
+        host.ReportProgress(progress(i + 1, catalogue), ProgressLine::Pictures);
     }
-    host.SetFilesCountText(filesCountText(catalogue.LastPicIndex + 1, catalogue.PicCapacity));
+    host.ReportProgress(progress(catalogue.LastPicIndex + 1, catalogue), ProgressLine::Pictures);
 }

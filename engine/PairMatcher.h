@@ -62,12 +62,10 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
                                   bool onlyIdentical, const FilesEqualFn& filesEqual);
 
 // Runs over Pictures[0 .. PicCapacity-1] after the catalogue has been trimmed and the pair list allocated,
-// with the threads and cache of DefaultPictureSupply().
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host);
-// The same with pictures decoded and signed on worker threads ahead of the matcher, and the signature cache
-// when `supply` asks for it. The results are those of the plain sequential run.
+// with pictures decoded and signed on worker threads ahead of the matcher, and the signature cache when
+// `supply` asks for it. The results are those of the plain sequential run.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
-                   const PictureSupplyOptions& supply);
+                   const PictureSupplyOptions& supply = {});
 class PartnerMemo;
 
 // The plain sequential run, on this thread, with sizes and signatures taken from `source`. Long candidate scans

@@ -1,5 +1,5 @@
 // How a search gets its pictures: how many threads decode and sign them, and whether the signature cache
-// is used. The window and voralin-cli set these once at start; tests pass their own.
+// is used. The window and voralin-cli hand them to their search driver; tests pass their own.
 #pragma once
 
 #include <QString>
@@ -9,10 +9,6 @@ struct PictureSupplyOptions {
     bool UseCache = false;  // off unless the program turns it on, so tests and tools never write the user's cache
     QString CacheFolder;    // empty: DefaultSignatureCacheFolder()
 };
-
-// The options the plain MatchPictures(catalogue, settings, host) uses. Set from the main thread only.
-PictureSupplyOptions DefaultPictureSupply();
-void SetDefaultPictureSupply(const PictureSupplyOptions& options);
 
 // The number of decoding threads the options stand for: Threads when above 0, else the core count (at least 1).
 int EffectiveThreadCount(const PictureSupplyOptions& options);

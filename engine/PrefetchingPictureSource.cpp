@@ -15,9 +15,6 @@
 
 namespace {
 
-std::mutex g_defaultsMutex;
-PictureSupplyOptions g_defaults;
-
 // The sequential run's ReadFileHead, telling whether the read succeeded: the matcher applies the rule for an
 // unreadable head (keep the previous one) itself, in order.
 bool TryReadFileHead(const QString& path, TPreBuffer& head) {
@@ -35,16 +32,6 @@ bool TryReadFileHead(const QString& path, TPreBuffer& head) {
 bool LastingFailure(const PictureError& error) { return std::string_view(error.what()) != "out of memory"; }
 
 }  // namespace
-
-PictureSupplyOptions DefaultPictureSupply() {
-    std::lock_guard lock(g_defaultsMutex);
-    return g_defaults;
-}
-
-void SetDefaultPictureSupply(const PictureSupplyOptions& options) {
-    std::lock_guard lock(g_defaultsMutex);
-    g_defaults = options;
-}
 
 int EffectiveThreadCount(const PictureSupplyOptions& options) {
     if (options.Threads > 0)

@@ -2,15 +2,11 @@
 #include "engine/SearchDriver.h"
 
 #include "engine/FolderScanner.h"
-#include "engine/Formatting.h"
 #include "engine/PairMatcher.h"
 
 #include <QFileInfo>
 
 namespace {
-
-constexpr int kSummaryPadding = 36;  // blanks after the first line of the summary message
-const QString kLineBreak = QStringLiteral("\n\r");  // the program's line break inside messages: LF, then CR
 
 QString foldAsciiLetters(const QString& text) {
     QString out = text;
@@ -47,21 +43,29 @@ bool FolderEntrySkipped(const QStringList& items, int i) {
     return false;
 }
 
-// What the scanner and the matcher see of the window: everything passes through, and the two progress
-// texts are remembered for the summary message.
+// What the scanner and the matcher see of the window: messages and the switch pass through, a stop asked
+// for from outside is taken into the driver's flag at each message point, and progress is kept for the
+// summary.
 class SearchDriver::Host : public SearchHost {
 public:
     explicit Host(SearchDriver& driver) : d_(driver) {}
-    void ProcessMessages() override { d_.window_.ProcessMessages(); }
-    bool SearchStopped() const override { return d_.SearchStopped || d_.window_.SearchStopped(); }
-    bool ScanSubfolders() const override { return d_.window_.ScanSubfolders(); }
-    void SetFilesCountText(const QString& text) override {
-        d_.filesCountText_ = text;
-        d_.window_.SetFilesCountText(text);
+    void ProcessMessages() override {
+        d_.window_.ProcessMessages();
+        if (d_.window_.StopRequested())
+            d_.stopped_ = true;
     }
-    void SetCurrentDuplicatesText(const QString& text) override {
-        d_.duplicatesText_ = text;
-        d_.window_.SetCurrentDuplicatesText(text);
+    bool SearchStopped() const override { return d_.stopped_; }
+    bool ScanSubfolders() const override { return d_.window_.ScanSubfolders(); }
+    void ReportProgress(const SearchProgress& progress, ProgressLine line) override {
+        SearchProgress& kept = d_.outcome_.Progress;
+        if (line == ProgressLine::Pairs) {
+            kept.Pairs = progress.Pairs;
+        } else {
+            kept.Phase = progress.Phase;
+            kept.Done = progress.Done;
+            kept.Total = progress.Total;
+        }
+        d_.window_.ReportProgress(kept, line);
     }
 
 private:
@@ -69,49 +73,52 @@ private:
 };
 
 SearchDriver::SearchDriver(Catalogue& catalogue, const TSettings& settings, SearchWindow& window,
-                           QLocale numberFormat)
-    : cat_(catalogue), settings_(settings), window_(window), locale_(std::move(numberFormat)) {}
+                           QLocale numberFormat, PictureSupplyOptions supply)
+    : cat_(catalogue), settings_(settings), window_(window), locale_(std::move(numberFormat)),
+      supply_(std::move(supply)) {}
 
 void SearchDriver::StartButtonClick() {
     if (running_) {
         // A search that is running or already stopping only ever stops; a second one never starts.
-        SearchStopped = true;
+        stopped_ = true;
         return;
     }
-    SearchStopped = false;
+    stopped_ = false;
     RunSearch();
 }
 
-void SearchDriver::RunSearch() {
+SearchOutcome SearchDriver::refuse(SearchRefusal refusal) {
+    window_.ShowError(RefusalText(refusal));
+    stopped_ = true;
+    outcome_ = SearchOutcome{};
+    outcome_.End = SearchEnd::Refused;
+    outcome_.Refusal = refusal;
+    return outcome_;
+}
+
+SearchOutcome SearchDriver::RunSearch() {
     if (running_) {
-        SearchStopped = true;
-        return;
+        stopped_ = true;
+        return outcome_;
     }
     RunningMark mark(running_);
     // Closing the window releases the catalogue; while this is held the release waits until the search has
-    // returned (the close also raises SearchStopped, so that is soon), and nothing below can meet freed
+    // returned (the close also raises the stop flag, so that is soon), and nothing below can meet freed
     // records. See finishPairs and the end of this function for what a pending release changes.
     Catalogue::SearchUse use(cat_);
 
     const QStringList items = window_.FolderListItems();
-    if (items.isEmpty() || window_.PlaceholderShown()) {
-        window_.ShowError(QStringLiteral("Please, add one or more directories to search."));
-        SearchStopped = true;
-        return;
-    }
-    if (!settings_.AnyTypeEnabled()) {
-        window_.ShowError(QStringLiteral("Please, choose one or more file types in Settings menu."));
-        SearchStopped = true;
-        return;
-    }
+    if (items.isEmpty() || window_.PlaceholderShown())
+        return refuse(SearchRefusal::NoFolders);
+    if (!settings_.AnyTypeEnabled())
+        return refuse(SearchRefusal::NoPictureTypes);
 
     window_.EnterSearchingState();
-    filesCountText_ = QStringLiteral("Total pictures scanned: 0 / 0");
-    duplicatesText_ = QStringLiteral("Similar pairs found: 0");
+    outcome_ = SearchOutcome{};
     bool redrawSuspended = false;
     bool matcherStarted = false;
     try {
-        SearchStopped = false;
+        stopped_ = false;
         window_.StartElapsedTimer();
         window_.BeginResultsUpdate();
         redrawSuspended = true;
@@ -125,13 +132,14 @@ void SearchDriver::RunSearch() {
         if (!host.SearchStopped()) {
             matcherStarted = true;
             cat_.AllocatePairs();
-            MatchPictures(cat_, settings_, host);
+            MatchPictures(cat_, settings_, host, supply_);
             finishPairs();
         }
 
-        window_.SetSummaryLabels(QStringLiteral("Files scanned: ") + FormatCount(cat_.LastPicIndex + 1, locale_),
-                                 QStringLiteral("Duplicates found: ") + FormatCount(cat_.PairCapacity, locale_),
-                                 QStringLiteral("Disk Space Usage: ") + FormatSize(int64_t{cat_.TotalSize}, locale_));
+        outcome_.PicturesScanned = cat_.LastPicIndex + 1;
+        outcome_.PairsFound = cat_.PairCapacity;
+        outcome_.TotalSize = int64_t{cat_.TotalSize};
+        window_.SetSummaryLabels(SummaryCounts(outcome_, locale_));
         redrawSuspended = false;
         window_.EndResultsUpdate();
     } catch (...) {
@@ -148,6 +156,7 @@ void SearchDriver::RunSearch() {
     // After a close the list was emptied and the catalogue is about to go: nothing is left to show.
     if (cat_.PairCapacity > 0 && !cat_.ReleaseRequested())
         window_.SelectFirstRowAndShow();
+    return outcome_;
 }
 
 void SearchDriver::walkFolderList(SearchHost& host) {
@@ -177,12 +186,8 @@ void SearchDriver::finishPairs() {
 void SearchDriver::cleanUp() {
     window_.StopElapsedTimer();
     window_.EnterIdleState();
-    window_.ShowSummary(summaryMessage());
-    SearchStopped = true;
-}
-
-QString SearchDriver::summaryMessage() const {
-    const QString first = SearchStopped || window_.SearchStopped() ? QStringLiteral("Search interrupted.") : QStringLiteral("Search finished.");
-    return first + QString(kSummaryPadding, QLatin1Char(' ')) + kLineBreak + kLineBreak + filesCountText_ +
-           kLineBreak + duplicatesText_ + kLineBreak + window_.TimeText() + kLineBreak;
+    outcome_.End = stopped_ ? SearchEnd::Interrupted : SearchEnd::Finished;
+    outcome_.ElapsedMs = window_.ElapsedMs();
+    window_.ShowSummary(outcome_);
+    stopped_ = true;
 }

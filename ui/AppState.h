@@ -25,7 +25,4 @@ struct AppState {
     bool StartupUpdateCheck = false;
     // Formats the summary counts ("#,##0").
     QLocale SystemNumberFormat = QLocale::system();
-    // Set while a sort of the pair list lets pending events run, so that no command changes the list
-    // under it.
-    bool PairListBusy = false;
 };

@@ -1,8 +1,21 @@
 #include "ui/MainWidgets.h"
 
+#include "ui/DesignUnits.h"
+
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QToolButton>
+#include <cmath>
+
+int TDesignScale::operator()(int designUnits) const {
+    return static_cast<int>(std::lround(designUnits * scale_));
+}
+
+QFont TDesignScale::Font(int characterHeight, bool bold) const {
+    return DesignFont((*this)(characterHeight), bold);
+}
 
 TPanel::TPanel(QWidget* parent) : QFrame(parent) {}
 
@@ -66,4 +79,41 @@ void TPictureView::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+TPanel* MakePanel(QWidget* parent, const char* name, bool bordered) {
+    auto* panel = new TPanel(parent);
+    panel->setObjectName(QLatin1String(name));
+    if (bordered) {
+        panel->setFrameShape(QFrame::Box);
+        panel->setFrameShadow(QFrame::Plain);
+        panel->setLineWidth(1);
+    }
+    return panel;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font, Qt::Alignment alignment) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QToolButton* MakePictureButton(QWidget* parent, const char* name, const QString& hint, const QString& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    button->setIcon(QIcon(icon));
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, colour);
+    widget->setPalette(p);
 }

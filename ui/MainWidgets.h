@@ -1,7 +1,9 @@
 // Small widgets the main window is built from: a panel that reports its resizes, a clickable label and the
-// picture area of the comparison pane.
+// picture area of the comparison pane; the design scale and the makers its regions share.
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -11,6 +13,22 @@
 class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
+class QToolButton;
+
+// The grey-blue of the panels (colour value 8743520) and the text on it.
+inline const QColor kPanelColour(96, 106, 133);
+inline const QColor kPanelText(255, 255, 255);
+
+// Design units (pixels at 120 dots per inch) to the screen's pixels, and the layout's font at a size.
+class TDesignScale {
+public:
+    explicit TDesignScale(double scale = 1.0) : scale_(scale) {}
+    int operator()(int designUnits) const;
+    QFont Font(int characterHeight, bool bold = false) const;
+
+private:
+    double scale_;
+};
 
 // A plain panel; the window places its children itself, from onResize, as the design's docking rules say.
 class TPanel : public QFrame {
@@ -57,3 +75,14 @@ protected:
 private:
     QImage picture_;
 };
+
+// A panel named `name`, with a thin plain border when `bordered`.
+class TPanel;
+TPanel* MakePanel(QWidget* parent, const char* name, bool bordered);
+// A plain-text label.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+// A flat button with an icon and a hint, reached by Tab.
+QToolButton* MakePictureButton(QWidget* parent, const char* name, const QString& hint, const QString& icon);
+// The text colour, also while disabled.
+void SetTextColour(QWidget* widget, const QColor& colour);

@@ -1,8 +1,9 @@
-// A scripted stand-in for the main window in engine tests: records every text the search writes, counts the
+// A scripted stand-in for the main window in engine tests: records every text the search shows, counts the
 // message-processing points, and can request a stop (or run any action) at a chosen point.
 #pragma once
 
 #include "engine/SearchHost.h"
+#include "engine/SearchTexts.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,8 +42,12 @@ public:
         ++subfolderReads;
         return scanSubfolders;
     }
-    void SetFilesCountText(const QString& text) override { filesCountTexts << text; }
-    void SetCurrentDuplicatesText(const QString& text) override { duplicatesTexts << text; }
+    void ReportProgress(const SearchProgress& progress, ProgressLine line) override {
+        if (line == ProgressLine::Pictures)
+            filesCountTexts << FilesCountText(progress);
+        else
+            duplicatesTexts << PairsFoundText(progress);
+    }
 
     QString lastFilesCountText() const { return filesCountTexts.isEmpty() ? QString() : filesCountTexts.last(); }
     QString lastDuplicatesText() const { return duplicatesTexts.isEmpty() ? QString() : duplicatesTexts.last(); }

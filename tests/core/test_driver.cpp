@@ -15,11 +15,10 @@ namespace {
 // A scripted main window: records every call in order and can click, close or fail at a message point.
 class ScriptedSearchWindow : public SearchWindow {
 public:
-    SearchDriver* driver = nullptr;
     QStringList items;
     bool placeholder = false;
     bool scanSubfolders = true;
-    QString timeText = QStringLiteral("Elapsed time: 00:00:07");
+    uint32_t elapsedMs = 7000;  // "Elapsed time: 00:00:07"
     std::function<void(int)> onMessages;  // runs at every message point with its number (1 = first)
 
     int messageCount = 0;
@@ -35,25 +34,26 @@ public:
         if (onMessages)
             onMessages(messageCount);
     }
-    bool SearchStopped() const override { return driver->SearchStopped; }
     bool ScanSubfolders() const override { return scanSubfolders; }
-    void SetFilesCountText(const QString& text) override { filesCountTexts << text; }
-    void SetCurrentDuplicatesText(const QString&) override {}
+    void ReportProgress(const SearchProgress& progress, ProgressLine line) override {
+        if (line == ProgressLine::Pictures)
+            filesCountTexts << FilesCountText(progress);
+    }
     QStringList FolderListItems() const override { return items; }
     bool PlaceholderShown() const override { return placeholder; }
     void ShowError(const QString& text) override {
         events << "ShowError";
         errors << text;
     }
-    void ShowSummary(const QString& text) override {
+    void ShowSummary(const SearchOutcome& outcome) override {
         events << "ShowSummary";
-        summaries << text;
+        summaries << SummaryMessage(outcome);
     }
     void EnterSearchingState() override { events << "EnterSearchingState"; }
     void EnterIdleState() override { events << "EnterIdleState"; }
     void StartElapsedTimer() override { events << "StartElapsedTimer"; }
     void StopElapsedTimer() override { events << "StopElapsedTimer"; }
-    QString TimeText() const override { return timeText; }
+    uint32_t ElapsedMs() const override { return elapsedMs; }
     void BeginResultsUpdate() override {
         events << "BeginResultsUpdate";
         rowCount = 0;
@@ -63,9 +63,9 @@ public:
         rowCount = rows;
     }
     void EndResultsUpdate() override { events << "EndResultsUpdate"; }
-    void SetSummaryLabels(const QString& scanned, const QString& duplicates, const QString& diskUsage) override {
+    void SetSummaryLabels(const SummaryCountTexts& texts) override {
         events << "SetSummaryLabels";
-        summaryLabels = {scanned, duplicates, diskUsage};
+        summaryLabels = {texts.Scanned, texts.Duplicates, texts.DiskUsage};
     }
     void SelectFirstRowAndShow() override { events << "SelectFirstRowAndShow"; }
 };
@@ -74,9 +74,7 @@ const QString kPadding(36, QLatin1Char(' '));
 
 class DriverTest : public testing::Test {
 protected:
-    DriverTest() : driver_(cat_, settings_, window_, QLocale(QLocale::English, QLocale::UnitedStates)) {
-        window_.driver = &driver_;
-    }
+    DriverTest() : driver_(cat_, settings_, window_, QLocale(QLocale::English, QLocale::UnitedStates)) {}
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
     // A folder below the temporary folder, with the delimiter, created on disk.
@@ -129,7 +127,7 @@ TEST_P(DriverRefusalTest, RefusesWithMessageAndChangesNothing) {
     clickStart();
     EXPECT_EQ(window_.events, QStringList{"ShowError"});
     EXPECT_EQ(window_.errors, QStringList{QString::fromUtf8(c.message)});
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
     EXPECT_EQ(cat_.LastPairIndex, 4);
 }
@@ -242,7 +240,7 @@ TEST_F(DriverTest, FinishedSearchShowsSummaryAndFirstPair) {
                                              "Elapsed time: 00:00:07\n\r"});
     EXPECT_EQ(cat_.PairCapacity, 1);
     EXPECT_EQ(cat_.PicturePairs[0], (TPicturePair{0, 1, 100}));
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
 }
 
@@ -274,7 +272,6 @@ TEST_F(DriverTest, CountsAreGroupedWithTheGivenLocale) {
     Catalogue other;
     ScriptedSearchWindow germanWindow;
     SearchDriver german(other, settings_, germanWindow, QLocale(QLocale::German, QLocale::Germany));
-    germanWindow.driver = &german;
     germanWindow.items = {a};
     german.StartButtonClick();
     EXPECT_EQ(germanWindow.summaryLabels[0], QStringLiteral("Files scanned: 1.234"));
@@ -306,7 +303,7 @@ TEST_F(DriverTest, StopDuringScanSkipsTheMatcher) {
     EXPECT_FALSE(window_.events.contains("SelectFirstRowAndShow"));
     ASSERT_EQ(window_.summaries.size(), 1);
     EXPECT_TRUE(window_.summaries[0].startsWith("Search interrupted." + kPadding + "\n\r\n\r"));
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
 }
 
@@ -317,7 +314,7 @@ TEST_F(DriverTest, StopDuringMatchingKeepsPairsSoFar) {
         QFile::copy(dir_.filePath("a/1.png"), dir_.filePath(copy));
     window_.items = {a};
     window_.onMessages = [this](int) {
-        if (cat_.LastPairIndex == 0 && !driver_.SearchStopped)
+        if (cat_.LastPairIndex == 0 && !driver_.SearchStopped())
             clickStart();
     };
     clickStart();
@@ -342,14 +339,14 @@ TEST_F(DriverTest, TwoStopClicksTogetherStopOnceAndStartNothing) {
         if (point == 2) {
             clickStart();
             clickStart();
-            EXPECT_TRUE(driver_.SearchStopped);
+            EXPECT_TRUE(driver_.SearchStopped());
         }
     };
     clickStart();
     EXPECT_EQ(window_.events.count("EnterSearchingState"), 1);
     EXPECT_EQ(window_.summaries.size(), 1);
     EXPECT_TRUE(window_.summaries[0].startsWith("Search interrupted."));
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
     EXPECT_EQ(searchesSeenRunning, window_.messageCount);
 }
@@ -376,7 +373,7 @@ TEST_F(DriverTest, ErrorAtAllocationStillCleansUpAndPropagates) {
                                            "EndResultsUpdate", "StopElapsedTimer", "EnterIdleState",
                                            "ShowSummary"}));
     EXPECT_TRUE(window_.summaries[0].startsWith("Search finished."));
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
 }
 
@@ -399,7 +396,7 @@ TEST_F(DriverTest, ErrorDuringMatchingTrimsPairsAndSkipsTheSelection) {
     EXPECT_EQ(window_.events.mid(window_.events.indexOf("SetResultRowCount 1")),
               (QStringList{"SetResultRowCount 1", "EndResultsUpdate", "StopElapsedTimer", "EnterIdleState",
                            "ShowSummary"}));
-    EXPECT_TRUE(driver_.SearchStopped);
+    EXPECT_TRUE(driver_.SearchStopped());
     EXPECT_FALSE(driver_.Running());
 
     // The next search starts as usual.
@@ -433,7 +430,7 @@ TEST_P(DriverCloseTest, ReleaseWaitsForTheSearchToReturn) {
             return;
         closed = true;
         window_.SetResultRowCount(0);
-        driver_.SearchStopped = true;
+        driver_.RequestStop();
         cat_.Release();
     };
     clickStart();

@@ -81,28 +81,25 @@ void Search(Catalogue& cat, const TSettings& settings, FakeSearchHost& host, con
 // The whole search through the driver, as the window runs it; records the messages it shows.
 class RecordingWindow : public SearchWindow {
 public:
-    SearchDriver* driver = nullptr;
     QStringList items;
     QStringList errors;
     QStringList summaries;
     void ProcessMessages() override {}
-    bool SearchStopped() const override { return driver->SearchStopped; }
     bool ScanSubfolders() const override { return true; }
-    void SetFilesCountText(const QString&) override {}
-    void SetCurrentDuplicatesText(const QString&) override {}
+    void ReportProgress(const SearchProgress&, ProgressLine) override {}
     QStringList FolderListItems() const override { return items; }
     bool PlaceholderShown() const override { return false; }
     void ShowError(const QString& text) override { errors << text; }
-    void ShowSummary(const QString& text) override { summaries << text; }
+    void ShowSummary(const SearchOutcome& outcome) override { summaries << SummaryMessage(outcome); }
     void EnterSearchingState() override {}
     void EnterIdleState() override {}
     void StartElapsedTimer() override {}
     void StopElapsedTimer() override {}
-    QString TimeText() const override { return QStringLiteral("Elapsed time: 00:00:01"); }
+    uint32_t ElapsedMs() const override { return 1000; }
     void BeginResultsUpdate() override {}
     void SetResultRowCount(int) override {}
     void EndResultsUpdate() override {}
-    void SetSummaryLabels(const QString&, const QString&, const QString&) override {}
+    void SetSummaryLabels(const SummaryCountTexts&) override {}
     void SelectFirstRowAndShow() override {}
 };
 
@@ -141,7 +138,6 @@ protected:
     void driverSearch(const QStringList& items = {})
     {
         SearchDriver driver(cat_, settings_, window_, QLocale(QLocale::English, QLocale::UnitedStates));
-        window_.driver = &driver;
         window_.items = items.isEmpty() ? QStringList{root_} : items;
         driver.StartButtonClick();
         EXPECT_TRUE(window_.errors.isEmpty()) << window_.errors.join(u'\n').toStdString();

@@ -337,7 +337,7 @@ TEST_F(PrefetchTest, ThreadCountFollowsTheOptions) {
     EXPECT_EQ(EffectiveThreadCount(options), 3);
     options.Threads = 0;
     EXPECT_GE(EffectiveThreadCount(options), 1);
-    EXPECT_FALSE(DefaultPictureSupply().UseCache) << "nothing writes the user's cache unless the program asks";
+    EXPECT_FALSE(PictureSupplyOptions{}.UseCache) << "nothing writes the user's cache unless the program asks";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "ui/AboutUnit.h"
 #include "ui/FakePlatformServices.h"
 #include "ui/FolderDialog.h"
+#include "ui/MainControls.h"
 #include "ui/MainUnit.h"
 #include "ui/MainWidgets.h"
 
@@ -218,25 +219,25 @@ void TestMainWindow::controlsAreNamedAndPlaced() {
         QVERIFY2(w->findChild<QObject*>(QLatin1String(name)) != nullptr, name);
 
     QCOMPARE(w->windowTitle(), QStringLiteral("Voralin"));
-    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
-    QCOMPARE(w->StartSearch1->text(), QStringLiteral("Start Search"));
-    QCOMPARE(w->SavelistofdupliacatestoCSV1->text(), QStringLiteral("Save list of dupliacates to CSV"));
-    QCOMPARE(w->Label1->text(), QStringLiteral(" Scan Subdirectories"));
-    QCOMPARE(w->AddFolderButton->toolTip(), QStringLiteral("Add Folder"));
-    QCOMPARE(w->RemoveFolderButton->toolTip(), QStringLiteral("Remove Selected Folder"));
-    QCOMPARE(w->ClearDirectoriesButton->toolTip(), QStringLiteral("Clear All"));
-    QCOMPARE(w->SwapImagesButton->toolTip(), QStringLiteral("Swap Images"));
-    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
-    QVERIFY(w->DiskUsageLabel->isHidden());
-    QVERIFY(!w->DirectoriesListBox->isEnabled());
-    QVERIFY(w->SearchPanel->isHidden());
+    QCOMPARE(Ctl(w).StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).StartSearch1->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).SavelistofdupliacatestoCSV1->text(), QStringLiteral("Save list of dupliacates to CSV"));
+    QCOMPARE(Ctl(w).Label1->text(), QStringLiteral(" Scan Subdirectories"));
+    QCOMPARE(Ctl(w).AddFolderButton->toolTip(), QStringLiteral("Add Folder"));
+    QCOMPARE(Ctl(w).RemoveFolderButton->toolTip(), QStringLiteral("Remove Selected Folder"));
+    QCOMPARE(Ctl(w).ClearDirectoriesButton->toolTip(), QStringLiteral("Clear All"));
+    QCOMPARE(Ctl(w).SwapImagesButton->toolTip(), QStringLiteral("Swap Images"));
+    QVERIFY(Ctl(w).ScanSubfoldersCheckBox->isChecked());
+    QVERIFY(Ctl(w).DiskUsageLabel->isHidden());
+    QVERIFY(!Ctl(w).DirectoriesListBox->isEnabled());
+    QVERIFY(Ctl(w).SearchPanel->isHidden());
 
     // The samples shown at start.
-    QCOMPARE(w->LeftImage->Picture().size(), QSize(220, 290));
-    QCOMPARE(w->RightImage->Picture().size(), QSize(220, 290));
-    QCOMPARE(w->ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
-    QCOMPARE(w->ImageLabel2->text(), QStringLiteral("JPG  220 x 290  12 KB"));
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("56%"));
+    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(220, 290));
+    QCOMPARE(Ctl(w).RightImage->Picture().size(), QSize(220, 290));
+    QCOMPARE(Ctl(w).ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
+    QCOMPARE(Ctl(w).ImageLabel2->text(), QStringLiteral("JPG  220 x 290  12 KB"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("56%"));
     QFile sample1(QStringLiteral(":/voralin/sample1.jpg"));
     QFile sample2(QStringLiteral(":/voralin/sample2.jpg"));
     QVERIFY(sample1.open(QIODevice::ReadOnly) && sample2.open(QIODevice::ReadOnly));
@@ -244,61 +245,61 @@ void TestMainWindow::controlsAreNamedAndPlaced() {
     QCOMPARE(qRound(sample2.size() / 1024.0), 12);
 
     // Results list columns and look.
-    const QAbstractItemModel* model = w->ListView1->model();
+    const QAbstractItemModel* model = Ctl(w).ListView1->model();
     QCOMPARE(model->columnCount(), 3);
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Original Image"));
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Duplicate Image"));
     QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Similarity"));
     QCOMPARE(model->rowCount(), 0);
-    QVERIFY(w->ListView1->showGrid());
-    QCOMPARE(w->ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
-    QCOMPARE(w->ListView1->selectionMode(), QAbstractItemView::SingleSelection);
-    QCOMPARE(w->ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(Ctl(w).ListView1->showGrid());
+    QCOMPARE(Ctl(w).ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(Ctl(w).ListView1->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(Ctl(w).ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // Labels show their texts as they are, never as markup.
     for (QLabel* label : w->findChildren<QLabel*>())
         QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
 
     // The comparison pane splits its width as designed: the left panel takes (width - 60) div 2.
-    QCOMPARE(w->ImagePanel1->width(), (w->CentralPanel->width() - w->S(60)) / 2);
-    QCOMPARE(w->BetweenImagesPanel->width(), w->S(79));
-    QCOMPARE(w->ImagePanel1->width() + w->BetweenImagesPanel->width() + w->ImagePanel2->width(),
-             w->CentralPanel->width());
-    QCOMPARE(w->TopPanel->height(), w->S(157));
+    QCOMPARE(Ctl(w).ImagePanel1->width(), (Ctl(w).CentralPanel->width() - w->S(60)) / 2);
+    QCOMPARE(Ctl(w).BetweenImagesPanel->width(), w->S(79));
+    QCOMPARE(Ctl(w).ImagePanel1->width() + Ctl(w).BetweenImagesPanel->width() + Ctl(w).ImagePanel2->width(),
+             Ctl(w).CentralPanel->width());
+    QCOMPARE(Ctl(w).TopPanel->height(), w->S(157));
     QVERIFY(w->minimumWidth() > 0 && w->minimumHeight() > 0);
 
     // At the narrowest window the check box's label still shows whole, clear of the Start button.
     w->resize(w->minimumSize());
     QCoreApplication::processEvents();
     QCOMPARE(w->width(), w->minimumWidth());
-    QVERIFY(w->Label1->geometry().right() < w->Panel2->width());
-    QVERIFY(w->Label1->sizeHint().width() <= w->Label1->width());
-    QVERIFY(w->ScanSubfoldersCheckBox->geometry().left() > w->StartButton->geometry().right());
+    QVERIFY(Ctl(w).Label1->geometry().right() < Ctl(w).Panel2->width());
+    QVERIFY(Ctl(w).Label1->sizeHint().width() <= Ctl(w).Label1->width());
+    QVERIFY(Ctl(w).ScanSubfoldersCheckBox->geometry().left() > Ctl(w).StartButton->geometry().right());
 
     // The shared picker is set up for folders only.
-    QCOMPARE(w->AddFolderDialog->Flags(), 0x41u);
-    QCOMPARE(w->AddFolderDialog->DialogPosition, TDialogPosition::fdpDefault);
-    QVERIFY(w->AddFolderDialog->Title.isEmpty());
+    QCOMPARE(Ctl(w).AddFolderDialog->Flags(), 0x41u);
+    QCOMPARE(Ctl(w).AddFolderDialog->DialogPosition, TDialogPosition::fdpDefault);
+    QVERIFY(Ctl(w).AddFolderDialog->Title.isEmpty());
 }
 
 void TestMainWindow::startRefusesWithoutFolders() {
     auto w = NewWindow();
     // With the placeholder shown.
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages.last().kind, MessageKind::Error);
     QCOMPARE(services_.messages.last().text, kAddFolders);
-    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).StartButton->text(), QStringLiteral("Start Search"));
     QVERIFY(w->SearchStopped());
-    QVERIFY(w->SearchPanel->isHidden());
-    QCOMPARE(w->ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
+    QVERIFY(Ctl(w).SearchPanel->isHidden());
+    QCOMPARE(Ctl(w).ImageLabel1->text(), QStringLiteral("JPG  220 x 290  17 KB"));
 
     // With an empty, enabled list (the last folder removed with the Delete key), through the menu item.
     w->FormDropFiles({work_->path()});
-    w->DirectoriesListBox->setCurrentRow(0);
-    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
-    QCOMPARE(w->DirectoriesListBox->count(), 0);
-    w->StartSearch1->trigger();
+    Ctl(w).DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(Ctl(w).DirectoriesListBox, Qt::Key_Delete);
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 0);
+    Ctl(w).StartSearch1->trigger();
     QCOMPARE(services_.messages.size(), 2);
     QCOMPARE(services_.messages.last().text, kAddFolders);
     QVERIFY(w->SearchStopped());
@@ -309,11 +310,11 @@ void TestMainWindow::startRefusesWithoutTypes() {
     w->FormDropFiles({work_->path()});
     TSettings& s = w->State().settings;
     s.SearchJPG = s.SearchBMP = s.SearchGIF = s.SearchPNG = s.SearchTIFF = s.SearchCR2 = false;
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages.last().kind, MessageKind::Error);
     QCOMPARE(services_.messages.last().text, kChooseTypes);
-    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).StartButton->text(), QStringLiteral("Start Search"));
     QVERIFY(w->SearchStopped());
 }
 
@@ -321,51 +322,51 @@ void TestMainWindow::searchShowsStatesSummaryAndFirstPair() {
     MakePictureTree();
     auto w = NewWindow();
     w->FormDropFiles({treeRoot_});
-    QCOMPARE(Items(w->DirectoriesListBox), QStringList{treeRoot_ + QLatin1Char('/')});
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), QStringList{treeRoot_ + QLatin1Char('/')});
 
     SearchingLook look;
     // Runs at the search's first message-processing point.
     QTimer::singleShot(0, w.get(), [&] {
         look.captured = true;
-        look.startCaption = w->StartButton->text();
-        look.menuCaption = w->StartSearch1->text();
+        look.startCaption = Ctl(w).StartButton->text();
+        look.menuCaption = Ctl(w).StartSearch1->text();
         look.anyControlEnabled = false;
         for (QWidget* c : std::initializer_list<QWidget*>{
-                 w->DirectoriesListBox, w->AddFolderButton, w->RemoveFolderButton, w->MoveFolderUpButton,
-                 w->MoveFolderDownButton, w->ClearDirectoriesButton, w->SwapImagesButton, w->MoveImageButton1,
-                 w->BrowseImageButton1, w->DeleteImageButton1, w->MoveImageButton2, w->BrowseImageButton2,
-                 w->DeleteImageButton2, w->ListView1, w->ScanSubfoldersCheckBox})
+                 Ctl(w).DirectoriesListBox, Ctl(w).AddFolderButton, Ctl(w).RemoveFolderButton, Ctl(w).MoveFolderUpButton,
+                 Ctl(w).MoveFolderDownButton, Ctl(w).ClearDirectoriesButton, Ctl(w).SwapImagesButton, Ctl(w).MoveImageButton1,
+                 Ctl(w).BrowseImageButton1, Ctl(w).DeleteImageButton1, Ctl(w).MoveImageButton2, Ctl(w).BrowseImageButton2,
+                 Ctl(w).DeleteImageButton2, Ctl(w).ListView1, Ctl(w).ScanSubfoldersCheckBox})
             look.anyControlEnabled = look.anyControlEnabled || c->isEnabled();
-        look.settingsEnabled = w->Settings1->isEnabled();
-        look.aboutEnabled = w->About1->isEnabled();
-        look.leftImageEnabled = w->LeftImage->isEnabled();
-        look.searchPanelCovers = !w->SearchPanel->isHidden() &&
-                                 w->SearchPanel->geometry() == w->CentralPanel->rect();
-        look.imageLabel1 = w->ImageLabel1->text();
-        look.percent = w->PercentLabel->text();
+        look.settingsEnabled = Ctl(w).Settings1->isEnabled();
+        look.aboutEnabled = Ctl(w).About1->isEnabled();
+        look.leftImageEnabled = Ctl(w).LeftImage->isEnabled();
+        look.searchPanelCovers = !Ctl(w).SearchPanel->isHidden() &&
+                                 Ctl(w).SearchPanel->geometry() == Ctl(w).CentralPanel->rect();
+        look.imageLabel1 = Ctl(w).ImageLabel1->text();
+        look.percent = Ctl(w).PercentLabel->text();
         // The label still works while its box is disabled; toggle twice to leave the search as it was.
-        QTest::mouseClick(w->Label1, Qt::LeftButton);
-        const bool toggled = !w->ScanSubfoldersCheckBox->isChecked();
-        QTest::mouseClick(w->Label1, Qt::LeftButton);
-        look.labelWorksWhileDisabled = toggled && w->ScanSubfoldersCheckBox->isChecked();
+        QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
+        const bool toggled = !Ctl(w).ScanSubfoldersCheckBox->isChecked();
+        QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
+        look.labelWorksWhileDisabled = toggled && Ctl(w).ScanSubfoldersCheckBox->isChecked();
         // The pane can be resized during a search: the search panel keeps covering it, the labels follow.
-        QList<int> sizes = w->MainSplitter->sizes();
+        QList<int> sizes = Ctl(w).MainSplitter->sizes();
         sizes[1] -= 40;
         sizes[2] += 40;
-        w->MainSplitter->setSizes(sizes);
-        const int filesTop = w->SearchPanel->height() / 2 - w->S(64);
-        look.labelsFollowResize = w->SearchPanel->height() == w->CentralPanel->height() &&
-                                  w->FilesCountLabel->y() == filesTop &&
-                                  w->CurrentDuplicatesFoundLabel->y() == filesTop + w->S(32) &&
-                                  w->TimeLabel->y() == filesTop + 2 * w->S(32);
+        Ctl(w).MainSplitter->setSizes(sizes);
+        const int filesTop = Ctl(w).SearchPanel->height() / 2 - w->S(64);
+        look.labelsFollowResize = Ctl(w).SearchPanel->height() == Ctl(w).CentralPanel->height() &&
+                                  Ctl(w).FilesCountLabel->y() == filesTop &&
+                                  Ctl(w).CurrentDuplicatesFoundLabel->y() == filesTop + w->S(32) &&
+                                  Ctl(w).TimeLabel->y() == filesTop + 2 * w->S(32);
         // Drops still arrive; the running search keeps the folders it started with.
         w->FormDropFiles({treeRoot_ + QStringLiteral("/sub")});
-        look.listAfterDrop = Items(w->DirectoriesListBox);
+        look.listAfterDrop = Items(Ctl(w).DirectoriesListBox);
     });
     QString timeAtSummary;
-    services_.onMessage = [&](const ShownMessage&) { timeAtSummary = w->TimeLabel->text(); };
+    services_.onMessage = [&](const ShownMessage&) { timeAtSummary = Ctl(w).TimeLabel->text(); };
 
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
 
     QVERIFY(look.captured);
     QCOMPARE(look.startCaption, QStringLiteral("Stop Search"));
@@ -393,38 +394,38 @@ void TestMainWindow::searchShowsStatesSummaryAndFirstPair() {
     QCOMPARE(summary.text, expected);
 
     // Idle again.
-    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
-    QCOMPARE(w->StartSearch1->text(), QStringLiteral("Start Search"));
-    QVERIFY(w->SearchPanel->isHidden());
-    QCOMPARE(w->SearchPanel->height(), 0);
-    QVERIFY(w->DirectoriesListBox->isEnabled());
-    QVERIFY(w->ListView1->isEnabled());
-    QVERIFY(w->Settings1->isEnabled());
-    QVERIFY(w->About1->isEnabled());
-    QVERIFY(w->LeftImage->isEnabled());
+    QCOMPARE(Ctl(w).StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).StartSearch1->text(), QStringLiteral("Start Search"));
+    QVERIFY(Ctl(w).SearchPanel->isHidden());
+    QCOMPARE(Ctl(w).SearchPanel->height(), 0);
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
+    QVERIFY(Ctl(w).ListView1->isEnabled());
+    QVERIFY(Ctl(w).Settings1->isEnabled());
+    QVERIFY(Ctl(w).About1->isEnabled());
+    QVERIFY(Ctl(w).LeftImage->isEnabled());
     QVERIFY(w->SearchStopped());
-    QCOMPARE(w->ScannedCountLabel->text(), QStringLiteral("Files scanned: 6"));
-    QCOMPARE(w->DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 2"));
-    QVERIFY(!w->Timer1->isActive());
+    QCOMPARE(Ctl(w).ScannedCountLabel->text(), QStringLiteral("Files scanned: 6"));
+    QCOMPARE(Ctl(w).DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 2"));
+    QVERIFY(!Ctl(w).Timer1->isActive());
 
     // The pairs in discovery order, the first selected.
-    const QAbstractItemModel* model = w->ListView1->model();
+    const QAbstractItemModel* model = Ctl(w).ListView1->model();
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(model->index(0, 0).data().toString(), treeRoot_ + QStringLiteral("/a.png"));
     QCOMPARE(model->index(0, 1).data().toString(), treeRoot_ + QStringLiteral("/b.png"));
     QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("100"));
     QCOMPARE(model->index(1, 0).data().toString(), treeRoot_ + QStringLiteral("/sub/c.png"));
     QCOMPARE(model->index(1, 1).data().toString(), treeRoot_ + QStringLiteral("/sub/d.png"));
-    const QModelIndexList selected = w->ListView1->selectionModel()->selectedRows();
+    const QModelIndexList selected = Ctl(w).ListView1->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected.first().row(), 0);
 
     // A second search starts afresh and gives the same.
     services_.messages.clear();
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QVERIFY(services_.messages.last().text.startsWith(QStringLiteral("Search finished.")));
-    QCOMPARE(w->ListView1->model()->rowCount(), 2);
+    QCOMPARE(Ctl(w).ListView1->model()->rowCount(), 2);
 }
 
 void TestMainWindow::stopDuringSearchInterrupts() {
@@ -434,22 +435,22 @@ void TestMainWindow::stopDuringSearchInterrupts() {
     bool clicked = false;
     QTimer::singleShot(0, w.get(), [&] {
         clicked = true;
-        QTest::mouseClick(w->StartButton, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
         // A second click while stopping never starts another search.
-        QTest::mouseClick(w->StartButton, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     });
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QVERIFY(clicked);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages.last().kind, MessageKind::Information);
     QVERIFY2(services_.messages.last().text.startsWith(QStringLiteral("Search interrupted.") + kSummaryPadding +
                                                        QStringLiteral("\n\r\n\r")),
              qPrintable(services_.messages.last().text));
-    QCOMPARE(w->DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 0"));
-    QCOMPARE(w->ListView1->model()->rowCount(), 0);
-    QCOMPARE(w->StartButton->text(), QStringLiteral("Start Search"));
+    QCOMPARE(Ctl(w).DuplicatesFoundLabel->text(), QStringLiteral("Duplicates found: 0"));
+    QCOMPARE(Ctl(w).ListView1->model()->rowCount(), 0);
+    QCOMPARE(Ctl(w).StartButton->text(), QStringLiteral("Start Search"));
     QVERIFY(w->SearchStopped());
-    QVERIFY(w->SearchPanel->isHidden());
+    QVERIFY(Ctl(w).SearchPanel->isHidden());
 }
 
 void TestMainWindow::closeDuringSearchSavesSettingsAndStops() {
@@ -459,7 +460,7 @@ void TestMainWindow::closeDuringSearchSavesSettingsAndStops() {
     QVERIFY(!QFile::exists(SettingsFile()));
     bool closedInside = false;
     QTimer::singleShot(0, w.get(), [&] { closedInside = w->close(); });
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
 
     QVERIFY(closedInside);
     QVERIFY(w->Closed());
@@ -467,7 +468,7 @@ void TestMainWindow::closeDuringSearchSavesSettingsAndStops() {
     // No summary after a close, and nothing else either.
     QCOMPARE(services_.messages.size(), 0);
     QVERIFY(QFile::exists(SettingsFile()));
-    QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    QCOMPARE(Ctl(w).ListView1->model()->rowCount(), 0);
     // The release waited for the search to let go, and then took place.
     const Catalogue& cat = w->State().catalogue;
     QVERIFY(cat.Pictures.empty());
@@ -480,8 +481,8 @@ void TestMainWindow::closeDuringSearchSavesSettingsAndStops() {
 
 void TestMainWindow::placeholderStates() {
     auto w = NewWindow();
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
-    QVERIFY(!w->DirectoriesListBox->isEnabled());
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
+    QVERIFY(!Ctl(w).DirectoriesListBox->isEnabled());
     QVERIFY(w->PlaceholderShown());
 
     // Remove, moves and Clear All do nothing to the placeholder.
@@ -489,30 +490,30 @@ void TestMainWindow::placeholderStates() {
     w->MoveFolderUpButtonClick();
     w->MoveFolderDownButtonClick();
     w->ClearDirectoriesButtonClick();
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderAtStart}));
 
     w->FormDropFiles({work_->path()});
-    QCOMPARE(Items(w->DirectoriesListBox), QStringList{work_->path() + QLatin1Char('/')});
-    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), QStringList{work_->path() + QLatin1Char('/')});
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
     QVERIFY(!w->PlaceholderShown());
 
     // Clear All brings it back, without "here".
-    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
-    QVERIFY(!w->DirectoriesListBox->isEnabled());
+    QTest::mouseClick(Ctl(w).ClearDirectoriesButton, Qt::LeftButton);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    QVERIFY(!Ctl(w).DirectoriesListBox->isEnabled());
     QVERIFY(w->PlaceholderShown());
 
     // Remove without a selection removes nothing; Remove of the last folder shows the placeholder.
     w->FormDropFiles({work_->path(), work_->path()});
-    w->DirectoriesListBox->clearSelection();
-    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
-    QCOMPARE(w->DirectoriesListBox->count(), 2);
-    w->DirectoriesListBox->setCurrentRow(1);
-    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
-    QCOMPARE(w->DirectoriesListBox->count(), 1);
-    w->DirectoriesListBox->setCurrentRow(0);
-    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    Ctl(w).DirectoriesListBox->clearSelection();
+    QTest::mouseClick(Ctl(w).RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 2);
+    Ctl(w).DirectoriesListBox->setCurrentRow(1);
+    QTest::mouseClick(Ctl(w).RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 1);
+    Ctl(w).DirectoriesListBox->setCurrentRow(0);
+    QTest::mouseClick(Ctl(w).RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
     QVERIFY(w->PlaceholderShown());
 }
 
@@ -522,7 +523,7 @@ void TestMainWindow::addFolderThroughPicker() {
     QVERIFY(QDir().mkpath(first));
 
     // Cancelled: nothing changes; the picker opened at the current folder.
-    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).AddFolderButton, Qt::LeftButton);
     QVERIFY(w->PlaceholderShown());
     QCOMPARE(services_.folderCaptions.last(), QStringLiteral("Add folder to search"));
     QCOMPARE(services_.folderStartDirs.last(), QDir::currentPath());
@@ -530,40 +531,40 @@ void TestMainWindow::addFolderThroughPicker() {
     // Chosen twice: listed twice, with the delimiter added; the second run opens at the first choice.
     services_.folderChoices.enqueue({true, first});
     services_.folderChoices.enqueue({true, first});
-    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
-    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{first + QLatin1Char('/'), first + QLatin1Char('/')}));
+    QTest::mouseClick(Ctl(w).AddFolderButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).AddFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{first + QLatin1Char('/'), first + QLatin1Char('/')}));
     QCOMPARE(services_.folderStartDirs.last(), first);
-    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
 
     // The root keeps its single delimiter.
     services_.folderChoices.enqueue({true, QStringLiteral("/")});
-    QTest::mouseClick(w->AddFolderButton, Qt::LeftButton);
-    QCOMPARE(w->DirectoriesListBox->item(2)->text(), QStringLiteral("/"));
+    QTest::mouseClick(Ctl(w).AddFolderButton, Qt::LeftButton);
+    QCOMPARE(Ctl(w).DirectoriesListBox->item(2)->text(), QStringLiteral("/"));
 }
 
 void TestMainWindow::deleteKeyLeavesEmptyEnabledList() {
     auto w = NewWindow();
     w->FormDropFiles({work_->path()});
     // No selection: nothing deleted.
-    w->DirectoriesListBox->clearSelection();
-    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
-    QCOMPARE(w->DirectoriesListBox->count(), 1);
+    Ctl(w).DirectoriesListBox->clearSelection();
+    QTest::keyClick(Ctl(w).DirectoriesListBox, Qt::Key_Delete);
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 1);
     // With a modifier held it deletes all the same, and never shows the placeholder.
-    w->DirectoriesListBox->setCurrentRow(0);
-    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete, Qt::ShiftModifier);
-    QCOMPARE(w->DirectoriesListBox->count(), 0);
-    QVERIFY(w->DirectoriesListBox->isEnabled());
+    Ctl(w).DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(Ctl(w).DirectoriesListBox, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 0);
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
     QVERIFY(!w->PlaceholderShown());
 
     // Clear All and Remove on the empty list show the placeholder.
-    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    QTest::mouseClick(Ctl(w).ClearDirectoriesButton, Qt::LeftButton);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
     w->FormDropFiles({work_->path()});
-    w->DirectoriesListBox->setCurrentRow(0);
-    QTest::keyClick(w->DirectoriesListBox, Qt::Key_Delete);
-    QTest::mouseClick(w->RemoveFolderButton, Qt::LeftButton);
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
+    Ctl(w).DirectoriesListBox->setCurrentRow(0);
+    QTest::keyClick(Ctl(w).DirectoriesListBox, Qt::Key_Delete);
+    QTest::mouseClick(Ctl(w).RemoveFolderButton, Qt::LeftButton);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QString(), QString(), kPlaceholderLater}));
 }
 
 void TestMainWindow::dropsOfFoldersAndFiles() {
@@ -575,19 +576,19 @@ void TestMainWindow::dropsOfFoldersAndFiles() {
     SavePicture(NoisePicture(8), other + QStringLiteral("/y.png"));
 
     QVERIFY(DropPaths(w.get(), {folder, other + QStringLiteral("/x.png"), other + QStringLiteral("/y.png")}));
-    QCOMPARE(Items(w->DirectoriesListBox),
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox),
              (QStringList{folder + QLatin1Char('/'), other + QLatin1Char('/'), other + QLatin1Char('/')}));
-    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
 
     // Only unusable items onto the placeholder: an empty, enabled list; Start refuses; Clear All restores.
-    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).ClearDirectoriesButton, Qt::LeftButton);
     QVERIFY(DropPaths(w.get(), {work_->path() + QStringLiteral("/missing/z.png")}));
-    QCOMPARE(w->DirectoriesListBox->count(), 0);
-    QVERIFY(w->DirectoriesListBox->isEnabled());
+    QCOMPARE(Ctl(w).DirectoriesListBox->count(), 0);
+    QVERIFY(Ctl(w).DirectoriesListBox->isEnabled());
     QVERIFY(!w->PlaceholderShown());
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QCOMPARE(services_.lastText(), kAddFolders);
-    QTest::mouseClick(w->ClearDirectoriesButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).ClearDirectoriesButton, Qt::LeftButton);
     QVERIFY(w->PlaceholderShown());
 
     // Drops that carry no local file are not taken.
@@ -602,7 +603,7 @@ void TestMainWindow::dropsAtTheFileSystemRoot() {
     auto w = NewWindow();
     // A file at the root (it need not exist: only its folder counts) and the root itself.
     QVERIFY(DropPaths(w.get(), {QStringLiteral("/voralin-no-such-picture.jpg"), QStringLiteral("/")}));
-    QCOMPARE(Items(w->DirectoriesListBox), (QStringList{QStringLiteral("/"), QStringLiteral("/")}));
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{QStringLiteral("/"), QStringLiteral("/")}));
 }
 
 void TestMainWindow::droppedFolderRules() {
@@ -636,7 +637,7 @@ void TestMainWindow::moveUpAndDownAtTheEnds() {
         folders.append(f + QLatin1Char('/'));
     }
     w->FormDropFiles({folders[0].chopped(1), folders[1].chopped(1), folders[2].chopped(1)});
-    QCOMPARE(Items(w->DirectoriesListBox), folders);
+    QCOMPARE(Items(Ctl(w).DirectoriesListBox), folders);
 
     struct Step {
         const char* name;
@@ -654,35 +655,35 @@ void TestMainWindow::moveUpAndDownAtTheEnds() {
         {"no selection", -1, true, {f[1], f[2], f[0]}, -1},
     };
     for (const Step& s : steps) {
-        w->DirectoriesListBox->clearSelection();
+        Ctl(w).DirectoriesListBox->clearSelection();
         if (s.select >= 0)
-            w->DirectoriesListBox->setCurrentRow(s.select);
-        QTest::mouseClick(s.up ? w->MoveFolderUpButton : w->MoveFolderDownButton, Qt::LeftButton);
-        QVERIFY2(Items(w->DirectoriesListBox) == s.expected, s.name);
+            Ctl(w).DirectoriesListBox->setCurrentRow(s.select);
+        QTest::mouseClick(s.up ? Ctl(w).MoveFolderUpButton : Ctl(w).MoveFolderDownButton, Qt::LeftButton);
+        QVERIFY2(Items(Ctl(w).DirectoriesListBox) == s.expected, s.name);
         QVERIFY2(w->SelectedFolderIndex() == s.selectedAfter, s.name);
     }
 }
 
 void TestMainWindow::labelTogglesTheCheckBox() {
     auto w = NewWindow();
-    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
-    QTest::mouseClick(w->Label1, Qt::LeftButton);
-    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+    QVERIFY(Ctl(w).ScanSubfoldersCheckBox->isChecked());
+    QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
+    QVERIFY(!Ctl(w).ScanSubfoldersCheckBox->isChecked());
     QVERIFY(!w->ScanSubfolders());
     QVERIFY(!w->State().settings.ScanSubfolders);
-    QTest::mouseClick(w->Label1, Qt::LeftButton);
-    QVERIFY(w->ScanSubfoldersCheckBox->isChecked());
+    QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
+    QVERIFY(Ctl(w).ScanSubfoldersCheckBox->isChecked());
     // Also while the box is disabled.
-    w->ScanSubfoldersCheckBox->setEnabled(false);
-    QTest::mouseClick(w->Label1, Qt::LeftButton);
-    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+    Ctl(w).ScanSubfoldersCheckBox->setEnabled(false);
+    QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
+    QVERIFY(!Ctl(w).ScanSubfoldersCheckBox->isChecked());
 }
 
 void TestMainWindow::settingsWrittenAtCloseAndReadAtStart() {
     {
         auto w = NewWindow();
         QCOMPARE(w->State().SettingsFolder, configHome_.path() + QStringLiteral("/Voralin/"));
-        QTest::mouseClick(w->Label1, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).Label1, Qt::LeftButton);
         w->State().settings.MinPicWidth = 321;
         QVERIFY(w->close());
     }
@@ -694,7 +695,7 @@ void TestMainWindow::settingsWrittenAtCloseAndReadAtStart() {
     file.close();
 
     auto w = NewWindow();
-    QVERIFY(!w->ScanSubfoldersCheckBox->isChecked());
+    QVERIFY(!Ctl(w).ScanSubfoldersCheckBox->isChecked());
     QCOMPARE(w->State().settings.MinPicWidth, 321);
     // Closing writes even when nothing changed.
     QVERIFY(QFile::remove(SettingsFile()));
@@ -706,8 +707,8 @@ void TestMainWindow::failedSaveIsReportedAndTheWindowCloses() {
     MakePictureTree();
     auto w = NewWindow();
     w->FormDropFiles({treeRoot_});
-    QTest::mouseClick(w->StartButton, Qt::LeftButton);
-    QCOMPARE(w->ListView1->model()->rowCount(), 2);
+    QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
+    QCOMPARE(Ctl(w).ListView1->model()->rowCount(), 2);
     services_.messages.clear();
     // A folder where the settings file should be: the save cannot replace it.
     QVERIFY(QDir().mkpath(SettingsFile()));
@@ -719,14 +720,14 @@ void TestMainWindow::failedSaveIsReportedAndTheWindowCloses() {
     QVERIFY(!w->isVisible());
     QVERIFY(w->State().catalogue.Pictures.empty());
     QVERIFY(w->State().catalogue.PicturePairs.empty());
-    QCOMPARE(w->ListView1->model()->rowCount(), 0);
+    QCOMPARE(Ctl(w).ListView1->model()->rowCount(), 0);
     QVERIFY(QDir().rmdir(SettingsFile()));
 }
 
 void TestMainWindow::exitDoesWhatTheCloseBoxDoes() {
     auto w = NewWindow();
     QVERIFY(!QFile::exists(SettingsFile()));
-    w->Exit1->trigger();
+    Ctl(w).Exit1->trigger();
     QVERIFY(w->Closed());
     QVERIFY(!w->isVisible());
     QVERIFY(QFile::exists(SettingsFile()));
@@ -755,7 +756,7 @@ void TestMainWindow::automaticUpdateCheckAtFirstShowing() {
         w.show();
         QVERIFY2(update.shown == c.expectedShowings, c.name);
         // The menu item always shows it.
-        w.CheckforUpdates1->trigger();
+        Ctl(w).CheckforUpdates1->trigger();
         QVERIFY2(update.shown == c.expectedShowings + 1, c.name);
         w.AttachWindows(nullptr, nullptr, nullptr);
     }
@@ -765,8 +766,8 @@ void TestMainWindow::menusOpenThePagesAndWindows() {
     auto w = NewWindow();
     CountingDialog about, settings;
     w->AttachWindows(&about, &settings, nullptr);
-    w->Howtouse1->trigger();
-    w->Visitprogramswebsite1->trigger();
+    Ctl(w).Howtouse1->trigger();
+    Ctl(w).Visitprogramswebsite1->trigger();
     // The help page copied into the build tree, where the installed layout has it too.
     const QString help = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/doc/voralin/help.html");
     QVERIFY(QFileInfo(help).isFile());
@@ -775,19 +776,19 @@ void TestMainWindow::menusOpenThePagesAndWindows() {
 
     // Without a program for them, each says what it could not open.
     services_.nothingOpens = true;
-    w->Howtouse1->trigger();
-    w->Visitprogramswebsite1->trigger();
+    Ctl(w).Howtouse1->trigger();
+    Ctl(w).Visitprogramswebsite1->trigger();
     QCOMPARE(services_.messages.size(), 2);
     QCOMPARE(services_.messages[0].text, "Cannot open the help page " + help);
     QCOMPARE(services_.messages[1].text, QStringLiteral("Cannot open https://voralin.example.org/photo.html"));
     QCOMPARE(services_.messages.first().kind, MessageKind::Error);
     services_.nothingOpens = false;
-    w->Settings1->trigger();
-    w->About1->trigger();
+    Ctl(w).Settings1->trigger();
+    Ctl(w).About1->trigger();
     QCOMPARE(settings.shown, 1);
     QCOMPARE(about.shown, 1);
     // "Settings" is a command of the menu bar itself.
-    QVERIFY(w->Settings1->menu() == nullptr);
+    QVERIFY(Ctl(w).Settings1->menu() == nullptr);
     w->AttachWindows(nullptr, nullptr, nullptr);
 }
 
@@ -807,42 +808,43 @@ void TestMainWindow::aboutBoxLinks() {
 void TestMainWindow::progressBarFollowsTheProgressLine() {
     auto w = NewWindow();
     struct Case {
+        SearchProgress progress;
         const char* text;
         int minimum, maximum, value;
     };
     const Case cases[] = {
-        {"Total pictures scanned: 0 / 0", 0, 0, -1},
-        {"Total pictures scanned: 0 / 21", 0, 0, -1},
-        {"Total pictures scanned: 7 / 20", 0, 20, 7},
-        {"Total pictures scanned: 20 / 20", 0, 20, 20},
+        {{SearchPhase::Walking, 0, 0, 0}, "Total pictures scanned: 0 / 0", 0, 0, -1},
+        {{SearchPhase::Walking, 0, 21, 0}, "Total pictures scanned: 0 / 21", 0, 0, -1},
+        {{SearchPhase::Matching, 7, 20, 0}, "Total pictures scanned: 7 / 20", 0, 20, 7},
+        {{SearchPhase::Matching, 20, 20, 0}, "Total pictures scanned: 20 / 20", 0, 20, 20},
     };
     for (const Case& c : cases) {
-        w->SetFilesCountText(QLatin1String(c.text));
-        QCOMPARE(w->FilesCountLabel->text(), QLatin1String(c.text));
-        QVERIFY2(w->SearchProgressBar->minimum() == c.minimum && w->SearchProgressBar->maximum() == c.maximum, c.text);
+        w->ReportProgress(c.progress, ProgressLine::Pictures);
+        QCOMPARE(Ctl(w).FilesCountLabel->text(), QLatin1String(c.text));
+        QVERIFY2(Ctl(w).SearchProgressBar->minimum() == c.minimum && Ctl(w).SearchProgressBar->maximum() == c.maximum, c.text);
         if (c.value >= 0)
-            QVERIFY2(w->SearchProgressBar->value() == c.value, c.text);
+            QVERIFY2(Ctl(w).SearchProgressBar->value() == c.value, c.text);
     }
 }
 
 void TestMainWindow::timerShowsElapsedTimeOnlyWhileSearching() {
     auto w = NewWindow();
-    QCOMPARE(w->Timer1->interval(), 1000);
-    QVERIFY(!w->Timer1->isActive());
-    w->Driver().SearchStopped = false;
+    QCOMPARE(Ctl(w).Timer1->interval(), 1000);
+    QVERIFY(!Ctl(w).Timer1->isActive());
+    w->EnterSearchingState();
     w->StartElapsedTimer();
-    QVERIFY(w->Timer1->isActive());
-    w->TimeLabel->setText(QStringLiteral("x"));
+    QVERIFY(Ctl(w).Timer1->isActive());
+    Ctl(w).TimeLabel->setText(QStringLiteral("x"));
     w->Timer1Timer();
-    QCOMPARE(w->TimeLabel->text(), QStringLiteral("Elapsed time: 00:00:00"));
-    QCOMPARE(w->TimeText(), w->TimeLabel->text());
+    QCOMPARE(Ctl(w).TimeLabel->text(), QStringLiteral("Elapsed time: 00:00:00"));
+    QCOMPARE(w->TimeText(), Ctl(w).TimeLabel->text());
     // Once a stop was asked for, the time stands still.
-    w->Driver().SearchStopped = true;
-    w->TimeLabel->setText(QStringLiteral("x"));
+    w->StartButtonClick();
+    Ctl(w).TimeLabel->setText(QStringLiteral("x"));
     w->Timer1Timer();
-    QCOMPARE(w->TimeLabel->text(), QStringLiteral("x"));
+    QCOMPARE(Ctl(w).TimeLabel->text(), QStringLiteral("x"));
     w->StopElapsedTimer();
-    QVERIFY(!w->Timer1->isActive());
+    QVERIFY(!Ctl(w).Timer1->isActive());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -9,6 +9,7 @@
 #include "ui/ComparisonPane.h"
 #include "ui/FakePlatformServices.h"
 #include "ui/FolderDialog.h"
+#include "ui/MainControls.h"
 #include "ui/MainUnit.h"
 #include "ui/MainWidgets.h"
 #include "ui/PairListModel.h"
@@ -86,24 +87,24 @@ QStringList Texts(const QList<ShownMessage>& messages) {
 }
 
 int SelectedRow(const TMainForm& w) {
-    const QModelIndexList rows = w.ListView1->selectionModel()->selectedRows();
+    const QModelIndexList rows = Ctl(w).ListView1->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void ClickRow(TMainForm& w, int row) {
-    const QRect cell = w.ListView1->visualRect(w.ListView1->model()->index(row, 0));
+    const QRect cell = Ctl(w).ListView1->visualRect(Ctl(w).ListView1->model()->index(row, 0));
     QVERIFY(cell.isValid());
-    QTest::mouseClick(w.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseClick(Ctl(w).ListView1->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 void ClickHeader(TMainForm& w, int column) {
-    QHeaderView* header = w.ListView1->horizontalHeader();
+    QHeaderView* header = Ctl(w).ListView1->horizontalHeader();
     const QPoint where(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, where);
 }
 
 QString RowText(const TMainForm& w, int row, int column) {
-    return w.ListView1->model()->index(row, column).data().toString();
+    return Ctl(w).ListView1->model()->index(row, column).data().toString();
 }
 
 bool IsWhite(const QImage& image, int x, int y) {
@@ -257,7 +258,7 @@ void TestResults::SetPairs(TMainForm& w, const std::vector<TPicturePair>& pairs,
     cat.PairCapacity = cat.LastPairIndex + 1;
     w.SetResultRowCount(cat.PairCapacity);
     if (show && !pairs.empty()) {
-        w.ListView1->selectRow(0);
+        Ctl(w).ListView1->selectRow(0);
         w.ListView1Click();
     }
 }
@@ -525,8 +526,8 @@ void TestResults::headerClicksInEveryOrder() {
         QCOMPARE(RowText(*w, row, 1), cat.PicturePath(p.PicIndex2));
         QCOMPARE(RowText(*w, row, 2), FormatCount(p.Similarity, w->State().SystemNumberFormat));
     }
-    QVERIFY(!w->State().PairListBusy);
-    QVERIFY(w->StartButton->isEnabled());
+    QVERIFY(!(w->WindowState() == TWindowState::Sorting));
+    QVERIFY(Ctl(w).StartButton->isEnabled());
 }
 
 void TestResults::headerClickWithoutPairsChangesNothing() {
@@ -553,11 +554,11 @@ void TestResults::sortKeepsTheSelectedPositionAndThePane() {
     const int c = AddPicture(*w, f, QStringLiteral("c.png"));
     SetPairs(*w, {{a, b, 30}, {b, c, 20}, {a, c, 10}});
     ClickRow(*w, 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("20%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
     ClickHeader(*w, 0);  // first paths a, b, a descending: b-c moves to row 0
     QCOMPARE(w->State().catalogue.PicturePairs[0].Similarity, 20.0);
     QCOMPARE(SelectedRow(*w), 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("20%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
     QVERIFY(w->State().catalogue.PicturePairs[1].Similarity != 20.0);
 }
 
@@ -609,9 +610,9 @@ void TestResults::commandsWaitWhileTheSortLetsEventsRun() {
     bool ran = false, busy = false, startEnabled = true, menuEnabled = true;
     QTimer::singleShot(0, w.get(), [&] {
         ran = true;
-        busy = w->State().PairListBusy;
-        startEnabled = w->StartButton->isEnabled();
-        menuEnabled = w->StartSearch1->isEnabled();
+        busy = (w->WindowState() == TWindowState::Sorting);
+        startEnabled = Ctl(w).StartButton->isEnabled();
+        menuEnabled = Ctl(w).StartSearch1->isEnabled();
         w->ListView1ColumnClick(1);
         w->SwapImagesButtonClick();
         w->DeleteImageButton1Click();
@@ -633,8 +634,8 @@ void TestResults::commandsWaitWhileTheSortLetsEventsRun() {
                            [](const TPicturePair& x, const TPicturePair& y) { return x.Similarity < y.Similarity; }));
     for (int p : pics)
         QVERIFY(QFileInfo::exists(PathOf(*w, p)));
-    QVERIFY(!w->State().PairListBusy);
-    QVERIFY(w->StartButton->isEnabled() && w->StartSearch1->isEnabled());
+    QVERIFY(!(w->WindowState() == TWindowState::Sorting));
+    QVERIFY(Ctl(w).StartButton->isEnabled() && Ctl(w).StartSearch1->isEnabled());
 }
 
 void TestResults::closeWhileTheSortLetsEventsRun() {
@@ -658,25 +659,25 @@ void TestResults::closeWhileTheSortLetsEventsRun() {
 void TestResults::upAndDownRefreshThePaneButPageDownDoesNot() {
     auto w = NewWindow();
     // Up on an empty list does nothing.
-    QTest::keyClick(w->ListView1, Qt::Key_Up);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("56%"));
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_Up);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("56%"));
 
     const int f = AddFolder(*w, QStringLiteral("keys"));
     const int a = AddPicture(*w, f, QStringLiteral("a.png"));
     const int b = AddPicture(*w, f, QStringLiteral("b.png"));
     const int c = AddPicture(*w, f, QStringLiteral("c.png"));
     SetPairs(*w, {{a, b, 90}, {b, c, 80}, {a, c, 70}});
-    w->ListView1->setFocus();
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("90%"));
-    QTest::keyClick(w->ListView1, Qt::Key_Down);
+    Ctl(w).ListView1->setFocus();
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("90%"));
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_Down);
     QCOMPARE(SelectedRow(*w), 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("80%"));
-    QTest::keyClick(w->ListView1, Qt::Key_Up);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("80%"));
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_Up);
     QCOMPARE(SelectedRow(*w), 0);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("90%"));
-    QTest::keyClick(w->ListView1, Qt::Key_PageDown);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("90%"));
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_PageDown);
     QVERIFY(SelectedRow(*w) > 0);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("90%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("90%"));
     QVERIFY(services_.messages.isEmpty());
 }
 
@@ -692,15 +693,15 @@ void TestResults::paneShowsAJpegAndPngPair() {
     const QLocale& locale = w->State().SystemNumberFormat;
     const TPicList& pics = w->State().catalogue.Pictures;
 
-    QCOMPARE(w->ImageLabel1->text(), QStringLiteral("JPG  3000 x 2000  ") + FormatSize(pics[size_t(big)].Size, locale));
-    QCOMPARE(w->ImageLabel2->text(), QStringLiteral("PNG  800 x 600  ") + FormatSize(pics[size_t(small)].Size, locale));
-    QVERIFY(QRegularExpression(QStringLiteral("^JPG  3000 x 2000  \\d+ KB$")).match(w->ImageLabel1->text()).hasMatch());
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("63%"));
+    QCOMPARE(Ctl(w).ImageLabel1->text(), QStringLiteral("JPG  3000 x 2000  ") + FormatSize(pics[size_t(big)].Size, locale));
+    QCOMPARE(Ctl(w).ImageLabel2->text(), QStringLiteral("PNG  800 x 600  ") + FormatSize(pics[size_t(small)].Size, locale));
+    QVERIFY(QRegularExpression(QStringLiteral("^JPG  3000 x 2000  \\d+ KB$")).match(Ctl(w).ImageLabel1->text()).hasMatch());
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("63%"));
     QCOMPARE(RowText(*w, 0, 2), QStringLiteral("63"));
 
     // The JPEG at a quarter, the PNG at full size, both framed in white.
-    const QImage left = w->LeftImage->Picture();
-    const QImage right = w->RightImage->Picture();
+    const QImage left = Ctl(w).LeftImage->Picture();
+    const QImage right = Ctl(w).RightImage->Picture();
     QCOMPARE(left.size(), QSize(750, 500));
     QCOMPARE(right.size(), QSize(800, 600));
     for (const QImage& image : {left, right}) {
@@ -710,7 +711,7 @@ void TestResults::paneShowsAJpegAndPngPair() {
         QVERIFY(!IsWhite(image, image.width() / 2, image.height() / 2));
     }
     // Shown within the picture area, centred and never enlarged.
-    for (const TPictureView* view : {w->LeftImage, w->RightImage}) {
+    for (const TPictureView* view : {Ctl(w).LeftImage, Ctl(w).RightImage}) {
         const QRect shown = view->PictureRect();
         QVERIFY(view->rect().contains(shown));
         QVERIFY(shown.width() <= view->Picture().width() && shown.height() <= view->Picture().height());
@@ -727,9 +728,9 @@ void TestResults::previewThatFailsKeepsWhatWasReplaced() {
     const int bad = AddPicture(*w, f, QStringLiteral("bad.png"), 120, 90);
     WriteFile(PathOf(*w, bad), "this is no picture at all");
     SetPairs(*w, {{a, b, 77}, {c, bad, 44}});
-    const QString label1 = w->ImageLabel1->text();
-    const QString label2 = w->ImageLabel2->text();
-    QCOMPARE(w->LeftImage->Picture().size(), QSize(120, 90));
+    const QString label1 = Ctl(w).ImageLabel1->text();
+    const QString label2 = Ctl(w).ImageLabel2->text();
+    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(120, 90));
     services_.messages.clear();
 
     ClickRow(*w, 1);
@@ -737,10 +738,10 @@ void TestResults::previewThatFailsKeepsWhatWasReplaced() {
     QCOMPARE(services_.messages.first().kind, MessageKind::Error);
     QCOMPARE(services_.messages.first().caption, QStringLiteral("Voralin"));
     // The left preview already shows the new pair; the texts still show the old one.
-    QCOMPARE(w->LeftImage->Picture().size(), QSize(200, 150));
-    QCOMPARE(w->ImageLabel1->text(), label1);
-    QCOMPARE(w->ImageLabel2->text(), label2);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("77%"));
+    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(200, 150));
+    QCOMPARE(Ctl(w).ImageLabel1->text(), label1);
+    QCOMPARE(Ctl(w).ImageLabel2->text(), label2);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("77%"));
 }
 
 void TestResults::picturesOpenWhenTheirFilesExist() {
@@ -749,21 +750,21 @@ void TestResults::picturesOpenWhenTheirFilesExist() {
     const int a = AddPicture(*w, f, QStringLiteral("a.png"));
     const int b = AddPicture(*w, f, QStringLiteral("b.png"));
     SetPairs(*w, {{a, b, 50}});
-    QTest::mouseClick(w->LeftImage, Qt::LeftButton);
-    QTest::mouseClick(w->RightImage, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).LeftImage, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).RightImage, Qt::LeftButton);
     QCOMPARE(services_.openedUrls, (QStringList{PathOf(*w, a), PathOf(*w, b)}));
 
     QVERIFY(QFile::remove(PathOf(*w, b)));
-    QTest::mouseClick(w->RightImage, Qt::LeftButton);
-    w->ListView1->clearSelection();
-    QTest::mouseClick(w->LeftImage, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).RightImage, Qt::LeftButton);
+    Ctl(w).ListView1->clearSelection();
+    QTest::mouseClick(Ctl(w).LeftImage, Qt::LeftButton);
     QCOMPARE(services_.openedUrls.size(), 2);
     QVERIFY(services_.messages.isEmpty());
 
     ClickRow(*w, 0);
     services_.messages.clear();  // the pane's word on the removed file
     services_.nothingOpens = true;
-    QTest::mouseClick(w->LeftImage, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).LeftImage, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages).join("|"), QStringLiteral("Cannot open a.png"));
 }
 
@@ -775,22 +776,22 @@ void TestResults::swapWithASelectedRowSwapsThePair() {
     const int c = AddPicture(*w, f, QStringLiteral("c.png"), 110, 100);
     SetPairs(*w, {{c, a, 80}, {a, b, 70}});
     ClickRow(*w, 1);
-    QVERIFY(w->ImageLabel1->text().startsWith(QStringLiteral("PNG  120 x 90")));
+    QVERIFY(Ctl(w).ImageLabel1->text().startsWith(QStringLiteral("PNG  120 x 90")));
 
-    QTest::mouseClick(w->SwapImagesButton, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).SwapImagesButton, Qt::LeftButton);
     const TPicturePair swapped = w->State().catalogue.PicturePairs[1];
     QCOMPARE(swapped.PicIndex1, b);
     QCOMPARE(swapped.PicIndex2, a);
     QCOMPARE(RowText(*w, 1, 0), PathOf(*w, b));
     QCOMPARE(RowText(*w, 1, 1), PathOf(*w, a));
-    QVERIFY(w->ImageLabel1->text().startsWith(QStringLiteral("JPG  150 x 100")));
-    QVERIFY(w->ImageLabel2->text().startsWith(QStringLiteral("PNG  120 x 90")));
-    QCOMPARE(w->LeftImage->Picture().size(), QSize(150, 100));
+    QVERIFY(Ctl(w).ImageLabel1->text().startsWith(QStringLiteral("JPG  150 x 100")));
+    QVERIFY(Ctl(w).ImageLabel2->text().startsWith(QStringLiteral("PNG  120 x 90")));
+    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(150, 100));
 
     // The export sees the pair in its new order.
     const QString csv = work_->path() + QStringLiteral("/swap.csv");
     services_.saveChoices.enqueue({true, csv});
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     const QList<QByteArray> lines = ReadFile(csv).split('\n');
     QCOMPARE(lines.value(3), ("2;" + PathOf(*w, b) + ";70;\r").toUtf8());
     QCOMPARE(lines.value(4), ("2;" + PathOf(*w, a) + ";70;\r").toUtf8());
@@ -802,15 +803,15 @@ void TestResults::swapWithoutASelectionSwapsOnlyThePictures() {
     const int a = AddPicture(*w, f, QStringLiteral("a.png"), 120, 90);
     const int b = AddPicture(*w, f, QStringLiteral("b.png"), 150, 100);
     SetPairs(*w, {{a, b, 70}});
-    w->ListView1->clearSelection();
-    const QImage left = w->LeftImage->Picture();
-    const QImage right = w->RightImage->Picture();
-    const QString label1 = w->ImageLabel1->text();
+    Ctl(w).ListView1->clearSelection();
+    const QImage left = Ctl(w).LeftImage->Picture();
+    const QImage right = Ctl(w).RightImage->Picture();
+    const QString label1 = Ctl(w).ImageLabel1->text();
 
-    QTest::mouseClick(w->SwapImagesButton, Qt::LeftButton);
-    QCOMPARE(w->LeftImage->Picture(), right);
-    QCOMPARE(w->RightImage->Picture(), left);
-    QCOMPARE(w->ImageLabel1->text(), label1);
+    QTest::mouseClick(Ctl(w).SwapImagesButton, Qt::LeftButton);
+    QCOMPARE(Ctl(w).LeftImage->Picture(), right);
+    QCOMPARE(Ctl(w).RightImage->Picture(), left);
+    QCOMPARE(Ctl(w).ImageLabel1->text(), label1);
     QCOMPARE(w->State().catalogue.PicturePairs.front().PicIndex1, a);
     QCOMPARE(RowText(*w, 0, 0), PathOf(*w, a));
 }
@@ -818,9 +819,9 @@ void TestResults::swapWithoutASelectionSwapsOnlyThePictures() {
 void TestResults::captionsLightUpUnderThePointer() {
     auto w = NewWindow();
     const std::pair<QToolButton*, QLabel*> buttons[] = {
-        {w->MoveImageButton1, w->MoveImageLabel1},     {w->BrowseImageButton1, w->BrowseImageLabel1},
-        {w->DeleteImageButton1, w->DeleteImageLabel1}, {w->MoveImageButton2, w->MoveImageLabel2},
-        {w->BrowseImageButton2, w->BrowseImageLabel2}, {w->DeleteImageButton2, w->DeleteImageLabel2}};
+        {Ctl(w).MoveImageButton1, Ctl(w).MoveImageLabel1},     {Ctl(w).BrowseImageButton1, Ctl(w).BrowseImageLabel1},
+        {Ctl(w).DeleteImageButton1, Ctl(w).DeleteImageLabel1}, {Ctl(w).MoveImageButton2, Ctl(w).MoveImageLabel2},
+        {Ctl(w).BrowseImageButton2, Ctl(w).BrowseImageLabel2}, {Ctl(w).DeleteImageButton2, Ctl(w).DeleteImageLabel2}};
     const QColor grey(128, 128, 128);
     for (const auto& [button, label] : buttons) {
         QCOMPARE(label->palette().color(QPalette::WindowText), grey);
@@ -849,7 +850,7 @@ void TestResults::deleteRemovesEveryPairOfThePicture() {
     services_.messages.clear();
     services_.answers.enqueue(MessageAnswer::Yes);
 
-    QTest::mouseClick(w->DeleteImageButton1, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages[0].kind, MessageKind::Confirmation);
     QCOMPARE(services_.messages[0].buttons, MessageButtons::YesNo);
@@ -864,7 +865,7 @@ void TestResults::deleteRemovesEveryPairOfThePicture() {
     QCOMPARE(cat.Pictures[size_t(t.a)].FileName, QStringLiteral("a.png"));
     QCOMPARE(w->ResultRowCount(), 2);
     QCOMPARE(SelectedRow(*w), 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("94%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("94%"));
     QCOMPARE(RowText(*w, 1, 0), PathOf(*w, t.b));
 
     // Gone to the trash, from which the user can put it back.
@@ -882,11 +883,11 @@ void TestResults::deleteFromTheLastRow() {
     const Triangle t = MakeTriangle(*w);
     ClickRow(*w, 3);  // b-c
     services_.messages.clear();
-    QTest::mouseClick(w->DeleteImageButton2, Qt::LeftButton);  // c: removes a-c and b-c
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);  // c: removes a-c and b-c
     QVERIFY(services_.messages.isEmpty());  // no question asked
     QCOMPARE(w->State().catalogue.PicturePairs, (TPicturePairs{{t.d, t.e, 91}, {t.a, t.b, 92}}));
     QCOMPARE(SelectedRow(*w), 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("92%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("92%"));
     QVERIFY(!QFileInfo::exists(PathOf(*w, t.c)));
 }
 
@@ -897,19 +898,19 @@ void TestResults::deleteTheOnlyPair() {
     const int a = AddPicture(*w, f, QStringLiteral("a.png"), 120, 90);
     const int b = AddPicture(*w, f, QStringLiteral("b.png"), 150, 100);
     SetPairs(*w, {{a, b, 66}});
-    const QString label1 = w->ImageLabel1->text();
-    QTest::mouseClick(w->DeleteImageButton1, Qt::LeftButton);
+    const QString label1 = Ctl(w).ImageLabel1->text();
+    QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
     QCOMPARE(w->ResultRowCount(), 0);
     QCOMPARE(SelectedRow(*w), -1);
     QVERIFY(w->State().catalogue.PicturePairs.empty());
     QCOMPARE(w->State().catalogue.LastPairIndex, -1);
     // The pane keeps the removed pair.
-    QCOMPARE(w->ImageLabel1->text(), label1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("66%"));
-    QCOMPARE(w->LeftImage->Picture().size(), QSize(120, 90));
+    QCOMPARE(Ctl(w).ImageLabel1->text(), label1);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("66%"));
+    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(120, 90));
     // With no row left, the buttons do nothing.
     services_.messages.clear();
-    QTest::mouseClick(w->DeleteImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
     QVERIFY(services_.messages.isEmpty());
     QVERIFY(QFileInfo::exists(PathOf(*w, b)));
 }
@@ -921,14 +922,14 @@ void TestResults::noToTheConfirmationChangesNothing() {
     ClickRow(*w, 2);
     services_.messages.clear();
     services_.answers.enqueue(MessageAnswer::No);
-    QTest::mouseClick(w->DeleteImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages), QStringList{QStringLiteral("Do you really want to delete\n\rc.png")});
     QCOMPARE(w->State().catalogue.PicturePairs, before);
     QVERIFY(!w->State().catalogue.Pictures[size_t(t.c)].Deleted);
     QVERIFY(QFileInfo::exists(PathOf(*w, t.c)));
     QVERIFY(services_.trashed.isEmpty());
     QCOMPARE(SelectedRow(*w), 2);
-    QVERIFY(w->ListView1->updatesEnabled());
+    QVERIFY(Ctl(w).ListView1->updatesEnabled());
 }
 
 void TestResults::deleteOfAMissingFile() {
@@ -938,7 +939,7 @@ void TestResults::deleteOfAMissingFile() {
     ClickRow(*w, 1);
     QVERIFY(QFile::remove(PathOf(*w, t.b)));
     services_.messages.clear();
-    QTest::mouseClick(w->DeleteImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages[0].kind, MessageKind::Error);
     QCOMPARE(services_.messages[0].text, QStringLiteral("Cannot find this file:\n\rb.jpg"));
@@ -954,14 +955,14 @@ void TestResults::permanentDeleteOfAReadOnlyFile() {
     const QString path = PathOf(*w, t.e);
     QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
     services_.messages.clear();
-    QTest::mouseClick(w->DeleteImageButton2, Qt::LeftButton);  // row 0: d-e
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);  // row 0: d-e
     QVERIFY(services_.messages.isEmpty());
     QVERIFY(!QFileInfo::exists(path));
     QVERIFY(services_.trashed.isEmpty());
     QVERIFY(!QFileInfo::exists(dataHome_.path() + QStringLiteral("/Trash/files/e.png")));
     QCOMPARE(w->State().catalogue.PairCapacity, 3);
     QCOMPARE(SelectedRow(*w), 0);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("92%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("92%"));
 }
 
 void TestResults::refusedDeleteKeepsThePairs() {
@@ -972,15 +973,15 @@ void TestResults::refusedDeleteKeepsThePairs() {
     ClickRow(*w, 2);
     services_.trashError = EACCES;
     services_.messages.clear();
-    QTest::mouseClick(w->DeleteImageButton1, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages),
              QStringList{QStringLiteral("Cannot delete file a.png\n\rError code = %1").arg(EACCES)});
     QCOMPARE(services_.messages[0].kind, MessageKind::Error);
     QCOMPARE(w->State().catalogue.PicturePairs, before);
     QVERIFY(!w->State().catalogue.Pictures[size_t(t.a)].Deleted);
     QCOMPARE(SelectedRow(*w), 2);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("93%"));
-    QVERIFY(w->ListView1->updatesEnabled());
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("93%"));
+    QVERIFY(Ctl(w).ListView1->updatesEnabled());
 }
 
 void TestResults::moveSucceeds() {
@@ -994,7 +995,7 @@ void TestResults::moveSucceeds() {
     services_.messages.clear();
     services_.folderChoices.enqueue({true, destination});
 
-    QTest::mouseClick(w->MoveImageButton1, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).MoveImageButton1, Qt::LeftButton);
     QCOMPARE(services_.folderCaptions, QStringList{QStringLiteral("Move a.png to selected folder")});
     QCOMPARE(Texts(services_.messages), QStringList{QStringLiteral("a.png moved successfully")});
     QCOMPARE(services_.messages[0].kind, MessageKind::Information);
@@ -1005,9 +1006,9 @@ void TestResults::moveSucceeds() {
     QVERIFY(cat.Pictures[size_t(t.a)].Deleted);
     QCOMPARE(PathOf(*w, t.a), from);  // the record keeps its old folder
     QCOMPARE(SelectedRow(*w), 1);
-    QCOMPARE(w->PercentLabel->text(), QStringLiteral("94%"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("94%"));
     // The picker opens there next time.
-    QCOMPARE(w->AddFolderDialog->Directory, destination);
+    QCOMPARE(Ctl(w).AddFolderDialog->Directory, destination);
 }
 
 void TestResults::moveOntoAnExistingName() {
@@ -1022,7 +1023,7 @@ void TestResults::moveOntoAnExistingName() {
     services_.messages.clear();
     services_.folderChoices.enqueue({true, destination});
 
-    QTest::mouseClick(w->MoveImageButton1, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).MoveImageButton1, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages), QStringList{QStringLiteral("Cannot move file b.jpg\n\rError code = %1").arg(EEXIST)});
     QCOMPARE(services_.messages[0].kind, MessageKind::Error);
     QCOMPARE(ReadFile(from), bytes);
@@ -1030,26 +1031,26 @@ void TestResults::moveOntoAnExistingName() {
     QCOMPARE(w->State().catalogue.PicturePairs, before);
     QVERIFY(!w->State().catalogue.Pictures[size_t(t.b)].Deleted);
     QCOMPARE(SelectedRow(*w), 3);
-    QVERIFY(w->ListView1->updatesEnabled());
+    QVERIFY(Ctl(w).ListView1->updatesEnabled());
 }
 
 void TestResults::moveCancelled() {
     auto w = NewWindow();
     const Triangle t = MakeTriangle(*w);
     const TPicturePairs before = w->State().catalogue.PicturePairs;
-    const QString directory = w->AddFolderDialog->Directory;
+    const QString directory = Ctl(w).AddFolderDialog->Directory;
     ClickRow(*w, 1);
     services_.messages.clear();
-    QTest::mouseClick(w->MoveImageButton2, Qt::LeftButton);  // the fake picker cancels
+    QTest::mouseClick(Ctl(w).MoveImageButton2, Qt::LeftButton);  // the fake picker cancels
     QCOMPARE(services_.folderCaptions, QStringList{QStringLiteral("Move b.jpg to selected folder")});
     QVERIFY(services_.messages.isEmpty());
     QCOMPARE(w->State().catalogue.PicturePairs, before);
     QVERIFY(QFileInfo::exists(PathOf(*w, t.b)));
-    QCOMPARE(w->AddFolderDialog->Directory, directory);
+    QCOMPARE(Ctl(w).AddFolderDialog->Directory, directory);
 
     // A missing file is reported before the picker opens.
     QVERIFY(QFile::remove(PathOf(*w, t.b)));
-    QTest::mouseClick(w->MoveImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).MoveImageButton2, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages), QStringList{QStringLiteral("Cannot find this file:\n\rb.jpg")});
     QCOMPARE(services_.folderCaptions.size(), 1);
 }
@@ -1059,19 +1060,19 @@ void TestResults::revealNeedsNoFile() {
     const Triangle t = MakeTriangle(*w);
     ClickRow(*w, 1);
     QVERIFY(QFile::remove(PathOf(*w, t.b)));
-    QTest::mouseClick(w->BrowseImageButton1, Qt::LeftButton);
-    QTest::mouseClick(w->BrowseImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).BrowseImageButton1, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).BrowseImageButton2, Qt::LeftButton);
     QCOMPARE(services_.revealed, (QStringList{PathOf(*w, t.a), PathOf(*w, t.b)}));
     QVERIFY(services_.messages.isEmpty());
-    w->ListView1->clearSelection();
-    QTest::mouseClick(w->BrowseImageButton1, Qt::LeftButton);
+    Ctl(w).ListView1->clearSelection();
+    QTest::mouseClick(Ctl(w).BrowseImageButton1, Qt::LeftButton);
     QCOMPARE(services_.revealed.size(), 2);
 
     // No file manager and no folder handler: the user hears which file could not be shown.
     ClickRow(*w, 1);
     services_.messages.clear();  // the pane's word on the removed file
     services_.nothingOpens = true;
-    QTest::mouseClick(w->BrowseImageButton2, Qt::LeftButton);
+    QTest::mouseClick(Ctl(w).BrowseImageButton2, Qt::LeftButton);
     QCOMPARE(Texts(services_.messages).join("|"), QStringLiteral("Cannot show b.jpg in the file manager"));
     QCOMPARE(services_.messages.first().kind, MessageKind::Error);
 }
@@ -1091,7 +1092,7 @@ void TestResults::csvBytesInSortedOrder() {
     ClickHeader(*w, 2);  // similarity ascending
     const QString csvPath = work_->path() + QStringLiteral("/list.csv");
     services_.saveChoices.enqueue({true, csvPath});
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
 
     QCOMPARE(services_.lastSaveTitle, QStringLiteral("Save your list of Duplicates to CSV file"));
     QCOMPARE(services_.lastSaveFilter, QStringLiteral("CSV files (*.csv);;Any file (*)"));
@@ -1116,7 +1117,7 @@ void TestResults::csvBytesInSortedOrder() {
     // Descending: the pair of 100 comes first.
     ClickHeader(*w, 2);
     services_.saveChoices.enqueue({true, csvPath});
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QVERIFY(ReadFile(csvPath).contains("Similarity;\r\n1;" + py + ";100;\r\n1;" + pz + ";100;\r\n2;"));
     QCOMPARE(services_.messages.size(), 1);  // the replace question
     QCOMPARE(services_.messages[0].text,
@@ -1126,7 +1127,7 @@ void TestResults::csvBytesInSortedOrder() {
 void TestResults::csvRefusesAnEmptyList() {
     auto w = NewWindow();
     services_.saveChoices.enqueue({true, work_->path() + QStringLiteral("/empty.csv")});
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages[0].kind, MessageKind::Error);
     QCOMPARE(services_.messages[0].buttons, MessageButtons::Ok);
@@ -1146,20 +1147,20 @@ void TestResults::csvReplaceQuestion() {
 
     services_.saveChoices.enqueue({true, csvPath});
     services_.answers.enqueue(MessageAnswer::No);
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages[0].kind, MessageKind::Information);
     QCOMPARE(services_.messages[0].buttons, MessageButtons::YesNo);
     QCOMPARE(ReadFile(csvPath), QByteArray("old content"));
 
     // Cancelling the dialog writes nothing and asks nothing.
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(ReadFile(csvPath), QByteArray("old content"));
 
     services_.saveChoices.enqueue({true, csvPath});
     services_.answers.enqueue(MessageAnswer::Yes);
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QCOMPARE(ReadFile(csvPath), PairListCsv(w->State().catalogue, w->State().SystemNumberFormat));
     QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.csv")});
 }
@@ -1171,7 +1172,7 @@ void TestResults::csvWriteFailureIsReported() {
     const int b = AddPicture(*w, f, QStringLiteral("b.png"), 120, 90, false);
     SetPairs(*w, {{a, b, 50}}, false);
     services_.saveChoices.enqueue({true, work_->path() + QStringLiteral("/no/such/folder/list.csv")});
-    w->SavelistofdupliacatestoCSV1->trigger();
+    Ctl(w).SavelistofdupliacatestoCSV1->trigger();
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages[0].kind, MessageKind::Error);
     QCOMPARE(services_.messages[0].caption, QStringLiteral("Voralin"));

@@ -1,0 +1,93 @@
+// The results browser: the comparison pane, the summary line and the results list, the header sort, the
+// refresh of the pane, opening and swapping pictures, the delete, move and reveal actions, and the CSV
+// export. Other views of the pairs hook in here.
+#pragma once
+
+#include "engine/PairActions.h"
+#include "engine/SearchTexts.h"
+#include "ui/MainWidgets.h"
+#include "ui/WindowState.h"
+
+#include <QObject>
+#include <optional>
+
+class QTableView;
+class TComparisonView;
+class TFolderDialog;
+class TMainFrame;
+class TPairListModel;
+class TPanel;
+
+class TResultsBrowser : public QObject {
+    Q_OBJECT
+public:
+    // Builds the comparison pane inside `centralPanel` and the summary line with the list in a panel of its
+    // own (BottomPanel, a child of `parent`). `folderDialog` picks the destination of a move.
+    TResultsBrowser(TMainFrame& frame, TFolderDialog& folderDialog, TDesignScale scale, QWidget* centralPanel,
+                    QWidget* parent);
+
+    // The panel under the comparison pane, for the frame's splitter.
+    QWidget* BottomPanel() const;
+    // Places the comparison pane below `top` (the part the search panel covers).
+    void LayoutPane(int top);
+
+    // The handlers, as the window names them.
+    void ListView1Click();
+    void ListView1ColumnClick(int column);
+    void ListView1KeyUp(int key);
+    void OpenPicture(PairSide side);
+    void SwapImagesButtonClick();
+    void MovePicture(PairSide side);
+    void RevealPicture(PairSide side);
+    void DeletePicture(PairSide side);
+    void SavelistofdupliacatestoCSV1Click();
+
+    int ResultRowCount() const;
+    // The selected row of the list, or -1.
+    int SelectedRow() const;
+
+    // The search's side of the list and the summary line.
+    void BeginResultsUpdate();
+    void SetResultRowCount(int rows);
+    void EndResultsUpdate();
+    void SelectFirstRowAndShow();
+    void SetSummaryLabels(const SummaryCountTexts& texts);
+    // What the searching state resets: the summary line, the pane's texts and pictures.
+    void ResetForSearch();
+
+    // Enables the list or the pane's groups; other groups are not the browser's.
+    void SetGroupEnabled(TControl group, bool on);
+
+signals:
+    void listClicked();
+    void headerClicked(int column);
+    void listKeyReleased(int key);
+    void pictureClicked(PairSide side);
+    void swapClicked();
+    void moveClicked(PairSide side);
+    void browseClicked(PairSide side);
+    void deleteClicked(PairSide side);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class SortScope;
+    void setupList();
+    void layoutBottom();
+    std::optional<ActionTarget> targetOf(PairSide side) const;
+    bool fileStillThere(const QString& path, const QString& name);
+    void refreshAfterFileAction(int row);
+
+    TMainFrame& frame_;
+    TFolderDialog& folderDialog_;
+    TDesignScale S;
+    TComparisonView* pane_ = nullptr;
+    TPanel* bottomPanel_ = nullptr;
+    TPanel* summaryPanel_ = nullptr;
+    QLabel* scanned_ = nullptr;
+    QLabel* duplicates_ = nullptr;
+    QLabel* diskUsage_ = nullptr;
+    QTableView* list_ = nullptr;
+    TPairListModel* model_ = nullptr;
+};
