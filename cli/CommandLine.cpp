@@ -12,8 +12,10 @@ namespace {
 
 // Options that belong to the search only, refused together with --signature.
 const QStringList kSearchOnlyOptions = {"--types", "--no-subfolders", "--identical-only", "--output",
-                                        "--quiet", "--threads", "--no-cache"};
+                                        "--quiet", "--threads", "--no-cache", "--groups",
+                                        "--min-similarity"};
 constexpr int32_t kMaxThreads = 256;  // more would only cost memory for look-ahead
+constexpr int32_t kMaxSimilarity = 100;
 
 std::optional<int32_t> parseCount(const QString& text) {
     if (text.isEmpty() || text.size() > 10)
@@ -104,6 +106,16 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             options.Quiet = true;
         } else if (arg == QLatin1String("--no-cache") && noValue()) {
             options.UseCache = false;
+        } else if (arg == QLatin1String("--groups") && noValue()) {
+            options.Groups = true;
+        } else if (arg == QLatin1String("--min-similarity")) {
+            const auto text = takeValue();
+            if (!text)
+                return fail(QStringLiteral("missing value for --min-similarity"));
+            const auto number = parseCount(*text);
+            if (!number || *number > kMaxSimilarity)
+                return fail(QStringLiteral("bad number for --min-similarity: %1").arg(*text));
+            options.MinSimilarity = *number;
         } else if (arg == QLatin1String("--threads")) {
             const auto text = takeValue();
             if (!text)
@@ -156,7 +168,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 QString SynopsisText() {
     return QStringLiteral(
         "usage: voralin-cli [--types LIST] [--no-subfolders] [--identical-only] [--min-width N] [--min-height N]\n"
-        "                   [--output FILE] [--quiet] [--threads N] [--no-cache] FOLDER...\n"
+        "                   [--output FILE] [--quiet] [--threads N] [--no-cache] [--groups]\n"
+        "                   [--min-similarity N] FOLDER...\n"
         "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n"
         "       voralin-cli --help | --version\n");
 }
@@ -192,6 +205,8 @@ QString UsageText() {
         "  --quiet            no progress lines on standard error\n"
         "  --threads N        decode and compare pictures on N threads, 1 to 256 (default: one per core)\n"
         "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
+        "  --groups           write the groups of connected pairs as JSON instead of the pairs as CSV\n"
+        "  --min-similarity N leave out pairs below N percent, 0 to 100 (default 0: every pair)\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "  --help             print this text\n"
         "  --version          print the version\n"

@@ -14,6 +14,8 @@ struct CliOptions {
     int Threads = 0;             // --threads: decoding threads, 0 for one per core
     bool UseCache = true;        // --no-cache turns the signature cache off
     bool SignatureMode = false;  // --signature: diagnostic blocks instead of a search
+    bool Groups = false;         // --groups: the groups as JSON instead of the pair list as CSV
+    int MinSimilarity = 0;       // --min-similarity: pairs below this rounded percentage are left out
     bool Help = false;
     bool Version = false;        // --version: the version line only
     QStringList Paths;           // folders (made absolute, ending with "/") or, with --signature, files as given

@@ -5,6 +5,10 @@
 #include "engine/PairMatcher.h"
 #include "engine/SearchDriver.h"
 #include "engine/SearchTexts.h"
+#include "results/GroupsJson.h"
+#include "results/PairFilter.h"
+#include "results/PictureFacts.h"
+#include "results/ResultGroups.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -131,6 +135,21 @@ bool writeStdout(const QByteArray& bytes) {
     return std::fflush(stdout) == 0 && written == static_cast<size_t>(bytes.size());
 }
 
+// The pair list as CSV, unchanged without --groups and --min-similarity; or the groups as JSON.
+QByteArray resultsOutput(const CliOptions& options, const Catalogue& catalogue) {
+    if (!options.Groups && options.MinSimilarity == kNoSimilarityFilter)
+        return PairListCsv(catalogue, QLocale::system());
+    const std::vector<int32_t> shown = ShownPairs(catalogue, options.MinSimilarity);
+    if (!options.Groups)
+        return PairListCsv(catalogue, QLocale::system(), shown);
+    PictureFacts facts;
+    ResultGroups groups = ResultGroups::Build(catalogue, shown, facts);
+    facts.Load(catalogue, groups.AllFiles());
+    // The freed bytes need the files' identities, read only for the pictures that are in a group.
+    groups = ResultGroups::Build(catalogue, shown, facts);
+    return GroupsJson(catalogue, groups, facts);
+}
+
 int runSearch(const CliOptions& options) {
     if (!options.OutputFile.isEmpty() && !QFileInfo(QFileInfo(options.OutputFile).absolutePath()).isDir()) {
         writeErr(QStringLiteral("voralin-cli: cannot write %1: its folder does not exist\n").arg(options.OutputFile));
@@ -159,16 +178,16 @@ int runSearch(const CliOptions& options) {
     if (driver.LastOutcome().End == SearchEnd::Refused)
         return kExitUsage;
 
-    const QByteArray csv = PairListCsv(*catalogue, QLocale::system());
+    const QByteArray output = resultsOutput(options, *catalogue);
     if (options.OutputFile.isEmpty()) {
-        if (!writeStdout(csv)) {
+        if (!writeStdout(output)) {
             writeErr(QStringLiteral("voralin-cli: cannot write the pair list to standard output\n"));
             return kExitFailure;
         }
         return kExitOk;
     }
     try {
-        WriteFileAtomically(options.OutputFile, csv);
+        WriteFileAtomically(options.OutputFile, output);
     } catch (const FileWriteError& e) {
         writeErr(QStringLiteral("voralin-cli: %1\n").arg(QString::fromUtf8(e.what())));
         return kExitFailure;

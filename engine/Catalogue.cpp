@@ -100,17 +100,27 @@ void Catalogue::TrimPairs() {
     PicturePairs.shrink_to_fit();
 }
 
-void Catalogue::RemovePicturePairs(int32_t picIndex) {
+template <typename Pred> void Catalogue::removePairsWhere(Pred holdsGone) {
     TPicturePairs kept;
     kept.reserve(static_cast<size_t>(LastPairIndex + 1));
     for (int32_t i = 0; i <= LastPairIndex; ++i) {
         const TPicturePair& p = PicturePairs[static_cast<size_t>(i)];
-        if (p.PicIndex1 != picIndex && p.PicIndex2 != picIndex)
+        if (!holdsGone(p.PicIndex1) && !holdsGone(p.PicIndex2))
             kept.push_back(p);
     }
     PicturePairs = std::move(kept);
     LastPairIndex = static_cast<int32_t>(PicturePairs.size()) - 1;
     PairCapacity = LastPairIndex + 1;
+}
+
+void Catalogue::RemovePicturePairs(int32_t picIndex) {
+    removePairsWhere([picIndex](int32_t k) { return k == picIndex; });
+}
+
+void Catalogue::RemovePairsOfPictures(const std::vector<bool>& gone) {
+    removePairsWhere([&gone](int32_t k) {
+        return k >= 0 && static_cast<size_t>(k) < gone.size() && gone[static_cast<size_t>(k)];
+    });
 }
 
 void Catalogue::Release() {

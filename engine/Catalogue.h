@@ -84,6 +84,8 @@ public:
     void TrimPairs();
     // Removes every pair holding the picture, keeping the order of the rest; capacity = count kept.
     void RemovePicturePairs(int32_t picIndex);
+    // The same for every picture whose entry in `gone` (indexed by picture) is true, in one pass.
+    void RemovePairsOfPictures(const std::vector<bool>& gone);
     // Frees everything at window close. While a search holds the catalogue (see SearchUse) the release is
     // deferred until the search lets go, so the search never touches freed memory.
     void Release();
@@ -102,6 +104,7 @@ public:
 
 private:
     template <typename Vec> void resizeChecked(Vec& v, int64_t n);
+    template <typename Pred> void removePairsWhere(Pred holdsGone);
     void releaseNow();
     int users_ = 0;
     bool releasePending_ = false;

@@ -35,18 +35,37 @@ QString CsvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale) {
+namespace {
+
+// Header and two lines for each pair that pairAt(0 .. count - 1) gives.
+template <typename PairAt>
+QByteArray pairLines(const Catalogue& catalogue, const QLocale& locale, int32_t count, PairAt pairAt) {
     QByteArray out(kByteOrderMark);
     out += "Group Num;Picture Filename;Similarity;";
     out += kLineEnd;
-    for (int32_t i = 0; i <= catalogue.LastPairIndex; ++i) {
-        const TPicturePair& pair = catalogue.PicturePairs[static_cast<size_t>(i)];
+    for (int32_t i = 0; i < count; ++i) {
+        const TPicturePair& pair = pairAt(i);
         const QString group = QString::number(i + 1);
         const QString similarity = FormatCount(pair.Similarity, locale);
         appendLine(out, group, catalogue.PicturePath(pair.PicIndex1), similarity);
         appendLine(out, group, catalogue.PicturePath(pair.PicIndex2), similarity);
     }
     return out;
+}
+
+}  // namespace
+
+QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale) {
+    return pairLines(catalogue, locale, catalogue.LastPairIndex + 1, [&catalogue](int32_t i) -> const TPicturePair& {
+        return catalogue.PicturePairs[static_cast<size_t>(i)];
+    });
+}
+
+QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale, const std::vector<int32_t>& pairs) {
+    return pairLines(catalogue, locale, static_cast<int32_t>(pairs.size()),
+                     [&](int32_t i) -> const TPicturePair& {
+                         return catalogue.PicturePairs[static_cast<size_t>(pairs[static_cast<size_t>(i)])];
+                     });
 }
 
 void WriteFileAtomically(const QString& path, const QByteArray& bytes) {

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QString>
 #include <stdexcept>
+#include <vector>
 
 // A field as written: unchanged, or between double quotes with inner quotes doubled when it holds ';', '"',
 // CR or LF (otherwise a path holding ';' would split its line into more fields).
@@ -16,6 +17,8 @@ QString CsvField(const QString& text);
 // lines per pair of PicturePairs[0 .. LastPairIndex] in their current order (group number, full path,
 // similarity as "#,##0" in `locale`), every field followed by ';' and every line by CR LF.
 QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale);
+// The same file over only the listed pairs (indices into PicturePairs, in the order given), numbered from 1.
+QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale, const std::vector<int32_t>& pairs);
 
 // A file that could not be written; the message names the file and the reason.
 class FileWriteError : public std::runtime_error {

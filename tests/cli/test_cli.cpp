@@ -2,8 +2,12 @@
 // byte, the usage errors, the output file, and the signature diagnostic.
 #include "core/PictureFixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -13,6 +17,7 @@
 #include <cmath>
 #include <csignal>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -310,6 +315,103 @@ TEST_F(CliTest, InterruptWritesThePairsFoundSoFar) {
     }
 }
 
+// The fields of one CSV line, quotes undone.
+QStringList csvFields(const QString& line) {
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype k = 0; k < line.size(); ++k) {
+        const QChar c = line[k];
+        if (quoted && c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+            field += c;
+            ++k;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return fields;
+}
+
+// The pairs of a CSV as (first path, second path, similarity text), in file order.
+std::vector<std::tuple<QString, QString, QString>> csvPairs(const QByteArray& csv) {
+    std::vector<std::tuple<QString, QString, QString>> pairs;
+    const QStringList lines = QString::fromUtf8(csv.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (qsizetype k = 1; k + 1 < lines.size(); k += 2) {
+        const QStringList first = csvFields(lines[k]);
+        const QStringList second = csvFields(lines[k + 1]);
+        pairs.emplace_back(first[1], second[1], first[2]);
+    }
+    return pairs;
+}
+
+// Connected components of the pairs, each as its sorted paths.
+std::set<QStringList> componentsOf(const std::vector<std::tuple<QString, QString, QString>>& pairs) {
+    std::map<QString, QString> parent;
+    const auto find = [&parent](QString k) {
+        while (parent[k] != k)
+            k = parent[k];
+        return k;
+    };
+    for (const auto& [a, b, similarity] : pairs) {
+        parent.try_emplace(a, a);
+        parent.try_emplace(b, b);
+        parent[find(a)] = find(b);
+    }
+    std::map<QString, QStringList> byRoot;
+    for (const auto& [name, up] : parent)
+        byRoot[find(name)] << name;
+    std::set<QStringList> out;
+    for (auto& [root, names] : byRoot) {
+        names.sort();
+        out.insert(names);
+    }
+    return out;
+}
+
+TEST_F(CliTest, GroupsAreTheConnectedComponentsOfTheCsvPairs) {
+    const QString more = dir_.filePath("more");
+    QDir().mkpath(more);
+    QFile::copy(path("c_other.png"), more + "/c_again.png");
+    for (const QString& filter : {QStringLiteral("0"), QStringLiteral("100")}) {
+        const CliRun csv = runCli({"--quiet", "--min-similarity", filter, root_, more});
+        const CliRun json = runCli({"--quiet", "--groups", "--min-similarity", filter, root_, more});
+        ASSERT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+        ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+        const auto pairs = csvPairs(csv.out);
+        ASSERT_EQ(pairs.size(), filter == "0" ? 5u : 3u) << csv.out.toStdString();
+
+        std::set<QStringList> groups;
+        std::vector<std::tuple<QString, QString, QString>> groupPairs;
+        for (const QJsonValue g : QJsonDocument::fromJson(json.out).object()["groups"].toArray()) {
+            const QJsonArray files = g["files"].toArray();
+            QStringList names;
+            for (const QJsonValue f : files) {
+                names << f["path"].toString();
+                EXPECT_EQ(f["size"].toInteger(), QFileInfo(f["path"].toString()).size());
+                EXPECT_GE(f["width"].toInt(), 100);
+                EXPECT_TRUE(QDateTime::fromString(f["modified"].toString(), Qt::ISODateWithMs).isValid());
+            }
+            for (const QJsonValue p : g["pairs"].toArray()) {
+                groupPairs.emplace_back(files[p["first"].toInt()]["path"].toString(),
+                                        files[p["second"].toInt()]["path"].toString(),
+                                        QString::number(std::lround(p["similarity"].toDouble())));
+            }
+            names.sort();
+            EXPECT_TRUE(groups.insert(names).second) << "a file in two groups";
+        }
+        EXPECT_EQ(groups, componentsOf(pairs));
+        EXPECT_EQ(std::set(groupPairs.begin(), groupPairs.end()), std::set(pairs.begin(), pairs.end()));
+        EXPECT_EQ(groupPairs.size(), pairs.size());
+    }
+    // Without the new options the CSV is the one the pair list always gave.
+    EXPECT_EQ(runCli({"--quiet", root_, more}).out, runCli({"--quiet", "--min-similarity", "0", root_, more}).out);
+}
+
 struct UsageCase {
     const char* name;
     QStringList args;
@@ -342,6 +444,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"NoFile", {"--signature"}, "no file"},
                     UsageCase{"ZeroThreads", {"--threads", "0", "/tmp"}, "--threads: 0"},
                     UsageCase{"TooManyThreads", {"--threads=257", "/tmp"}, "257"},
+                    UsageCase{"SimilarityAbove100", {"--min-similarity", "101", "/tmp"}, "101"},
+                    UsageCase{"GroupsWithSignature", {"--signature", "--groups", "a.png"}, "--groups"},
                     UsageCase{"CacheOptionWithSignature", {"--signature", "--no-cache", "a.png"}, "--no-cache"},
                     UsageCase{"SearchOptionWithSignature", {"--signature", "--output", "x", "a.png"}, "--output"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
@@ -350,7 +454,8 @@ TEST_F(CliTest, HelpListsEveryOption) {
     const CliRun run = runCli({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option : {"--types", "--no-subfolders", "--identical-only", "--min-width", "--min-height",
-                               "--output", "--quiet", "--signature", "--threads", "--no-cache", "--help", "--version"})
+                               "--output", "--quiet", "--signature", "--threads", "--no-cache", "--help", "--version",
+                               "--groups", "--min-similarity"})
         EXPECT_TRUE(run.out.contains(option)) << option;
 }
 

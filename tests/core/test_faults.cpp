@@ -7,6 +7,7 @@
 
 #include "FakeSearchHost.h"
 #include "PictureFixtures.h"
+#include "WithoutPrivileges.h"
 
 #include <QDir>
 #include <QMap>
@@ -284,23 +285,6 @@ TEST_F(FaultTest, PipesSocketsDevicesAndLinksToThemAreNeverRecorded)
 // ---------------------------------------------------------------------------------------------------------
 // Folders that cannot be listed
 
-// Runs `body` without the power to ignore permissions: in a child process that gives up root when we are
-// root, in this process otherwise. The child reports through its exit status: 0 when `body` returned true.
-bool RunWithoutPrivileges(const std::function<bool()>& body)
-{
-    if (::geteuid() != 0)
-        return body();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(dropped && body() ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST_F(FaultTest, FolderThatCannotBeListedIsPassedOverAndTheRestIsSearched)
 {
     identicalPair("open/a.png", "open/b.png", 5);
@@ -311,7 +295,7 @@ TEST_F(FaultTest, FolderThatCannotBeListedIsPassedOverAndTheRestIsSearched)
     ASSERT_EQ(::chmod(QFile::encodeName(path("open")).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(path("locked")).constData(), 0), 0);
 
-    const bool ok = RunWithoutPrivileges([this] {
+    const bool ok = fixtures::RunWithoutPrivileges([this] {
         Catalogue cat;
         FakeSearchHost host;
         Search(cat, settings_, host, root_);
