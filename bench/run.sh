@@ -19,6 +19,10 @@ fi
 echo "== mixed photographs"
 bash "$here/bench/run_photos.sh" "$build"
 
+# The newer picture types against their libraries' own decoders.
+echo "== picture types"
+bash "$here/bench/run_formats.sh" "$build"
+
 # A whole search over a generated library of 100 000 files.
 echo "== library search"
 bash "$here/bench/run_library.sh" "$build"

@@ -1,4 +1,6 @@
 // Decodes one file of any readable format and computes its signature, as the search does for each picture.
+// Built with FUZZ_EXTENSION (such as "webp"), the whole input is one file of that type, so that the decoder
+// choice sends it to one library only; otherwise the first byte names the format.
 #include "engine/PairMatcher.h"
 #include "fuzz/FuzzFormats.h"
 
@@ -31,14 +33,20 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+#ifdef FUZZ_EXTENSION
+    const QString path = workFolder->filePath(QStringLiteral("in.") + QLatin1String(FUZZ_EXTENSION));
+#else
     if (size < 1)
         return 0;
     const QString path = workFolder->filePath(QString::fromLatin1(FuzzPictureName(data[0])));
+    ++data;
+    --size;
+#endif
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             std::abort();
-        file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
 
     // The matcher's own source: the same decoding, grey palette and signature steps as a search.
@@ -50,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (size.Width <= 0 || size.Height <= 0)
             std::abort();  // a decoded picture always has a size
         source.Sign(*m, pos, neg);
+        // The comparison pane's preview takes the same decoder at another reduction.
+        LoadPreviewPicture(path, 2);
     } catch (const PictureError&) {
         // Damaged input is expected to fail this way and only this way.
     }

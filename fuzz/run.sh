@@ -2,21 +2,25 @@
 # Builds the fuzz targets with clang, makes the seed corpora and runs each target for a given time.
 #   fuzz/run.sh [seconds per target (600)] [targets...]
 # Corpora grow in fuzz/corpus/<target> (seeds included); crashes land in fuzz/artifacts/<target>/.
-# Two targets run at a time; the limits make a memory blow-up or a hang count as a crash.
+# Two targets run at a time (VORALIN_FUZZ_JOBS sets how many); the limits make a memory blow-up or a hang
+# count as a crash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture fuzz_settings fuzz_update_reply)
+[ ${#targets[@]} -gt 0 ] ||
+    targets=(fuzz_picture fuzz_settings fuzz_update_reply fuzz_webp fuzz_heic fuzz_avif fuzz_jxl fuzz_nef)
 build=${VORALIN_FUZZ_BUILD:-build-fuzz}
 work=${VORALIN_FUZZ_WORK:-fuzz/work}
+jobs=${VORALIN_FUZZ_JOBS:-2}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORALIN_FUZZ=ON \
     -DVORALIN_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" make_fuzz_seeds
 mkdir -p "$work/seeds"
 QT_QPA_PLATFORM=offscreen "$build/fuzz/make_fuzz_seeds" "$work/seeds"
+fuzz/make-type-seeds.sh "$work/seeds"
 
 export QT_QPA_PLATFORM=offscreen
 # LibRaw and Qt's plugins keep caches for the life of the process; leaks are real only in our code paths.
@@ -37,7 +41,7 @@ pids=()
 for target in "${targets[@]}"; do
     run_one "$target" &
     pids+=($!)
-    if [ ${#pids[@]} -ge 2 ]; then
+    if [ ${#pids[@]} -ge "$jobs" ]; then
         wait "${pids[0]}" || status=1
         pids=("${pids[@]:1}")
     fi

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <libraw/libraw.h>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -126,9 +127,11 @@ ReducedPicture RawToReduced(const QString& path, const ScaleChoice& scale)
     raw->imgdata.params.half_size = half ? 1 : 0;
     const DevelopedImage image = Develop(*raw);
     const SourceLayout layout = image->colors == 3 ? SourceLayout::Rgb24 : SourceLayout::Grey8;
+    // LibRaw halves only sensors with a colour filter mosaic; what remains of the reduction follows what it gave.
+    const int developedShrink = std::max(1, picture.Width / std::max(1, static_cast<int>(image->width)));
     picture.Pixels = ReducePixels(image->data, image->width, image->height,
                                   std::ptrdiff_t{image->colors} * image->width, layout,
-                                  half ? picture.ScaleDenom / 2 : picture.ScaleDenom);
+                                  std::max(1, picture.ScaleDenom / developedShrink));
     return picture;
 }
 

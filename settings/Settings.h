@@ -18,6 +18,12 @@ struct TSettings {
     bool ScanSubfolders = true;  // mirrors the main window's check box
     int32_t MinPicWidth = 100;
     int32_t MinPicHeight = 100;
+    // The newer picture types, stored after the fourteen keys above; camera raw is slow, so it starts off.
+    bool SearchWEBP = true;
+    bool SearchHEIC = true;
+    bool SearchAVIF = true;
+    bool SearchJXL = true;
+    bool SearchRAW = false;
 
     // Whether any row of the picture-type table is switched on.
     bool AnyTypeEnabled() const;

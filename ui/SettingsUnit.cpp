@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr int kClientWidth = 548;
+// The specified layout is 548 wide; the "More types" group adds a column on the right, leaving it as it is.
+constexpr int kClientWidth = 744;
 constexpr int kClientHeight = 425;
 constexpr int kFontHeight = 14;
 constexpr int kSilentDeleteFontHeight = 15;  // this one caption is drawn a little larger in the layout
@@ -131,6 +132,15 @@ void TSettingsForm::SetupControls() {
         typeBoxes_.push_back(check(GroupBox1, type.CheckBoxName, QString::fromLatin1(type.Caption), place.x(),
                                    place.y(), place.width(), place.height()));
     }
+    GroupBox5 = group("GroupBox5", QStringLiteral("More types"), 544, 10, 190, 258);
+    int moreRow = 0;
+    for (const PictureType& type : PictureTypes()) {
+        if (!type.MoreTypes)
+            continue;
+        moreTypeBoxes.push_back(check(GroupBox5, type.CheckBoxName, QString::fromLatin1(type.Caption), 31,
+                                      31 + 30 * moreRow++, 150, 23));
+        typeBoxes_.push_back(moreTypeBoxes.back());
+    }
     BMPCheckBox = TypeBox("BMPCheckBox");
     JPGCheckBox = TypeBox("JPGCheckBox");
     GIFCheckBox = TypeBox("GIFCheckBox");
@@ -161,11 +171,13 @@ void TSettingsForm::SetupControls() {
     OKButton = button("OKButton", QStringLiteral("OK"), 120, 364, 148, 43);
     CancelButton = button("CancelButton", QStringLiteral("Cancel"), 276, 364, 148, 43);
 
-    // Tab order by groups: the file types, then the two buttons, then the other three groups.
-    const QList<QWidget*> chain = {BMPCheckBox,     JPGCheckBox,          GIFCheckBox,  PNGCheckBox,
-                                   TIFFCheckBox,    CR2CheckBox,          OKButton,     CancelButton,
-                                   RecycleCheckBox, SilentDeleteCheckBox, OnlyIdenticalCheckBox,
-                                   MinWidthEdit,    MinHeightEdit,        CheckUpdatesCheckBox};
+    // Tab order by groups: the file types, then the two buttons, then the other three groups, then the more types.
+    QList<QWidget*> chain = {BMPCheckBox,     JPGCheckBox,          GIFCheckBox,  PNGCheckBox,
+                             TIFFCheckBox,    CR2CheckBox,          OKButton,     CancelButton,
+                             RecycleCheckBox, SilentDeleteCheckBox, OnlyIdenticalCheckBox,
+                             MinWidthEdit,    MinHeightEdit,        CheckUpdatesCheckBox};
+    for (QCheckBox* box : moreTypeBoxes)
+        chain << box;
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 

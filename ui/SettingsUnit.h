@@ -31,12 +31,14 @@ public:
     QGroupBox* GroupBox2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;
     QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;  // "More types": the picture types added after the first six
     QCheckBox* BMPCheckBox = nullptr;
     QCheckBox* JPGCheckBox = nullptr;
     QCheckBox* GIFCheckBox = nullptr;
     QCheckBox* PNGCheckBox = nullptr;
     QCheckBox* TIFFCheckBox = nullptr;
     QCheckBox* CR2CheckBox = nullptr;
+    std::vector<QCheckBox*> moreTypeBoxes;  // in GroupBox5, in the order of the type table
     QCheckBox* RecycleCheckBox = nullptr;
     QCheckBox* SilentDeleteCheckBox = nullptr;
     QCheckBox* OnlyIdenticalCheckBox = nullptr;

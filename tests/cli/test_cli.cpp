@@ -211,6 +211,39 @@ TEST_F(CliTest, TypesAndSubfolderSwitchLimitTheWalk) {
     EXPECT_EQ(flat.out, csvOf({{path("a_orig.png"), path("b_copy.png"), "100"}}));
 }
 
+// The newer types made by their own tools from one picture: each pairs in a real search, and --types names
+// them. Table order puts the JPEG first, so every other file finds an earlier partner.
+TEST_F(CliTest, NewerTypesPairWithAJpegOfTheSamePicture) {
+    QTemporaryDir dir;
+    const QImage picture = fixtures::MakeNaturalPicture(640, 480, 11);
+    const QString png = dir.filePath("source.png");
+    fixtures::WriteImage(png, picture, "png");
+    const QString folder = dir.filePath("photos");
+    QDir().mkpath(folder);
+    fixtures::WriteJpeg(folder + "/photo.jpg", picture, 90);
+    const auto tool = [](const QString& program, const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        return p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    ASSERT_TRUE(tool("cwebp", {"-quiet", "-q", "85", png, "-o", folder + "/photo.webp"}));
+    ASSERT_TRUE(tool("heif-enc", {"-q", "85", "-p", "preset=ultrafast", "-o", folder + "/photo.HEIC", png}));
+    ASSERT_TRUE(tool("avifenc", {"-s", "10", png, folder + "/photo.avif"}));
+    ASSERT_TRUE(tool("cjxl", {"--quiet", png, folder + "/photo.jxl"}));
+
+    const CliRun run = runCli({"--quiet", "--no-cache", "--types", "jpg,webp,heic,avif,jxl", folder});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString csv = QString::fromUtf8(run.out);
+    for (const char* name : {"photo.webp", "photo.HEIC", "photo.avif", "photo.jxl"})
+        EXPECT_TRUE(csv.contains(QStringLiteral(";%1/%2;").arg(folder, name))) << name << "\n" << run.out.toStdString();
+    EXPECT_TRUE(csv.contains(QStringLiteral("\r\n4;"))) << run.out.toStdString();
+    EXPECT_FALSE(csv.contains(QStringLiteral("\r\n5;")));
+
+    // Left out by --types, they are not looked at.
+    const CliRun jpgOnly = runCli({"--quiet", "--no-cache", "--types", "jpg", folder});
+    EXPECT_EQ(jpgOnly.out, csvOf({}));
+}
+
 TEST_F(CliTest, RelativeNestedAndRepeatedFoldersAreWalkedOnce) {
     const CliRun run = runCli({"--quiet", "--identical-only", "tree/sub;x", "tree", "./tree/", "TREE"}, dir_.path());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
@@ -438,7 +471,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"NegativeNumber", {"--min-height", "-3", "/tmp"}, "-3"},
                     UsageCase{"NumberTooLarge", {"--min-width=99999999999", "/tmp"}, "99999999999"},
                     UsageCase{"MissingNumber", {"/tmp", "--min-width"}, "--min-width"},
-                    UsageCase{"UnknownType", {"--types", "jpg,webp", "/tmp"}, "webp"},
+                    UsageCase{"UnknownType", {"--types", "jpg,xcf", "/tmp"}, "xcf"},
                     UsageCase{"NoType", {"--types", ",", "/tmp"}, "no type"},
                     UsageCase{"NoFolder", {"--quiet"}, "no folder"},
                     UsageCase{"NoFile", {"--signature"}, "no file"},

@@ -1,5 +1,6 @@
 // Every input the fuzz targets once failed on, replayed through the same steps: picture-*.fuzz through
-// decoding and signature (first byte: the format, as in fuzz/FuzzFormats.h), settings-*.fuzz through the
+// decoding and signature (first byte: the format, as in fuzz/FuzzFormats.h), type-<extension>-*.fuzz as one
+// file of that type, settings-*.fuzz through the
 // settings file's load and save. Each must end in a clean result or a PictureError.
 #include "engine/PairMatcher.h"
 #include "fuzz/FuzzFormats.h"
@@ -68,6 +69,34 @@ TEST_P(PictureRegression, DecodesOrFailsCleanly)
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, PictureRegression, testing::ValuesIn(Inputs("picture-*.fuzz")), CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PictureRegression);
+
+// type-<extension>-*.fuzz: one whole file of a newer picture type, from that type's own fuzz target.
+class TypeRegression : public testing::TestWithParam<std::string> {};
+
+TEST_P(TypeRegression, DecodesOrFailsCleanly)
+{
+    const QByteArray input = Input(GetParam());
+    const QString name = QString::fromStdString(GetParam());
+    const QString extension = name.section(QLatin1Char('-'), 1, 1);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.") + extension);
+    fixtures::WriteBytes(path, input);
+
+    DecodingPictureSource source(100, 100);
+    auto m = std::make_unique<TSignatureMatrix>();
+    TWaveletCoefs pos{}, neg{};
+    try {
+        const LoadResult size = source.Measure(0, path);
+        EXPECT_GT(size.Width, 0);
+        EXPECT_GT(size.Height, 0);
+        source.Sign(*m, pos, neg);
+        LoadPreviewPicture(path, 2);
+    } catch (const PictureError&) {
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fuzz, TypeRegression, testing::ValuesIn(Inputs("type-*.fuzz")), CaseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TypeRegression);
 
 class SettingsRegression : public testing::TestWithParam<std::string> {};
 

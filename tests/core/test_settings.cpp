@@ -20,7 +20,8 @@ namespace {
 auto Fields(const TSettings& s) {
     return std::make_tuple(s.SearchJPG, s.SearchBMP, s.SearchGIF, s.SearchPNG, s.SearchTIFF, s.SearchCR2,
                            s.SearchSimilar, s.MoveToRecycle, s.DeleteWithoutAsking, s.SearchOnlyIdentical,
-                           s.AutoCheckUpdates, s.ScanSubfolders, s.MinPicWidth, s.MinPicHeight);
+                           s.AutoCheckUpdates, s.ScanSubfolders, s.MinPicWidth, s.MinPicHeight, s.SearchWEBP,
+                           s.SearchHEIC, s.SearchAVIF, s.SearchJXL, s.SearchRAW);
 }
 
 // Every field away from its default, with a negative width as a failed dialog OK can leave it.
@@ -40,6 +41,11 @@ TSettings NonDefaultSettings() {
     s.ScanSubfolders = false;
     s.MinPicWidth = -7;
     s.MinPicHeight = 2147483647;
+    s.SearchWEBP = false;
+    s.SearchHEIC = false;
+    s.SearchAVIF = false;
+    s.SearchJXL = false;
+    s.SearchRAW = true;
     return s;
 }
 
@@ -58,7 +64,13 @@ constexpr char kDefaultFile[] =
     "AutoCheckUpdates=0\r\n"
     "ScanSubfolders=1\r\n"
     "MinPicWidth=100\r\n"
-    "MinPicHeight=100\r\n";
+    "MinPicHeight=100\r\n"
+    // The newer picture types follow the specified fourteen keys.
+    "SearchWEBP=1\r\n"
+    "SearchHEIC=1\r\n"
+    "SearchAVIF=1\r\n"
+    "SearchJXL=1\r\n"
+    "SearchRAW=0\r\n";
 
 class SettingsStoreTest : public testing::Test {
 protected:
@@ -150,7 +162,12 @@ TEST_F(SettingsStoreTest, SaveWritesFlagsAsDigitsAndSizesWithSign) {
                                     "AutoCheckUpdates=1\r\n"
                                     "ScanSubfolders=0\r\n"
                                     "MinPicWidth=-7\r\n"
-                                    "MinPicHeight=2147483647\r\n"));
+                                    "MinPicHeight=2147483647\r\n"
+                                    "SearchWEBP=0\r\n"
+                                    "SearchHEIC=0\r\n"
+                                    "SearchAVIF=0\r\n"
+                                    "SearchJXL=0\r\n"
+                                    "SearchRAW=1\r\n"));
 }
 
 TEST_F(SettingsStoreTest, SavedRecordLoadsBack) {
@@ -219,6 +236,17 @@ const LoadCase kLoadCases[] = {
     {"InlineCommentMakesValueInvalid", "[Main]\r\nMinPicWidth=5 ; pixels\r\n", [](TSettings&) {}},
     {"KeyOfOtherSectionIgnored", "[Other]\r\nMinPicWidth=5\r\n[Main]\r\nMinPicHeight=6\r\n",
      [](TSettings& s) { s.MinPicHeight = 6; }},
+    // A file of an earlier version holds only the fourteen keys: the newer types take their defaults.
+    {"FourteenKeysOnly",
+     "[Main]\r\nSearchJPG=1\r\nSearchBMP=1\r\nSearchGIF=1\r\nSearchPNG=1\r\nSearchTIFF=0\r\nSearchCR2=0\r\n"
+     "SearchSimilar=1\r\nMoveToRecycle=1\r\nDeleteWithoutAsking=0\r\nSearchOnlyIdentical=0\r\nAutoCheckUpdates=0\r\n"
+     "ScanSubfolders=1\r\nMinPicWidth=100\r\nMinPicHeight=100\r\n",
+     [](TSettings&) {}},
+    {"NewerTypeKeysRead", "[Main]\r\nSearchWEBP=0\r\nsearchraw=1\r\nSearchHEIC=x\r\n",
+     [](TSettings& s) {
+         s.SearchWEBP = false;
+         s.SearchRAW = true;
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsLoadTest, testing::ValuesIn(kLoadCases),
@@ -260,7 +288,12 @@ TEST_F(SettingsStoreTest, LoadThenSaveNormalisesValuesWhereTheyStand) {
                                     "DeleteWithoutAsking=0\r\n"
                                     "SearchOnlyIdentical=0\r\n"
                                     "AutoCheckUpdates=0\r\n"
-                                    "ScanSubfolders=1\r\n"));
+                                    "ScanSubfolders=1\r\n"
+                                    "SearchWEBP=1\r\n"
+                                    "SearchHEIC=1\r\n"
+                                    "SearchAVIF=1\r\n"
+                                    "SearchJXL=1\r\n"
+                                    "SearchRAW=0\r\n"));
     EXPECT_FALSE(Load().SearchSimilar);
 }
 
@@ -302,6 +335,11 @@ TEST_F(SettingsStoreTest, SaveKeepsOtherSectionsKeysCommentsAndPositions) {
                                     "AutoCheckUpdates=0\r\n"
                                     "ScanSubfolders=1\r\n"
                                     "MinPicWidth=100\r\n"
+                                    "SearchWEBP=1\r\n"
+                                    "SearchHEIC=1\r\n"
+                                    "SearchAVIF=1\r\n"
+                                    "SearchJXL=1\r\n"
+                                    "SearchRAW=0\r\n"
                                     "\r\n"
                                     "[Other]\r\n"
                                     "SearchJPG=0\r\n"));

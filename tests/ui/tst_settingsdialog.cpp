@@ -31,6 +31,11 @@ const CheckBinding kChecks[] = {
     {"PNGCheckBox", " PNG", &TSettings::SearchPNG},
     {"TIFFCheckBox", " TIFF", &TSettings::SearchTIFF},
     {"CR2CheckBox", "Canon CR2", &TSettings::SearchCR2},
+    {"WEBPCheckBox", " WebP", &TSettings::SearchWEBP},
+    {"HEICCheckBox", " HEIC / HEIF", &TSettings::SearchHEIC},
+    {"AVIFCheckBox", " AVIF", &TSettings::SearchAVIF},
+    {"JXLCheckBox", " JPEG XL", &TSettings::SearchJXL},
+    {"RAWCheckBox", " Camera RAW", &TSettings::SearchRAW},
     {"RecycleCheckBox", " Move Files to Recycle Bin", &TSettings::MoveToRecycle},
     {"SilentDeleteCheckBox", " Delete Files without Confirmation", &TSettings::DeleteWithoutAsking},
     {"OnlyIdenticalCheckBox", " Search Only 100% Identical Pictures", &TSettings::SearchOnlyIdentical},
@@ -46,6 +51,9 @@ TSettings UnusualSettings() {
     s.SearchPNG = false;
     s.SearchTIFF = true;
     s.SearchCR2 = true;
+    s.SearchWEBP = false;
+    s.SearchAVIF = false;
+    s.SearchRAW = true;
     s.MoveToRecycle = false;
     s.DeleteWithoutAsking = true;
     s.SearchOnlyIdentical = true;
@@ -114,6 +122,7 @@ void TestSettingsDialog::showFillsControlsFromSettings() {
     QCOMPARE(form.GroupBox2->title(), QStringLiteral("Delete Options"));
     QCOMPARE(form.GroupBox3->title(), QStringLiteral("Search Options"));
     QCOMPARE(form.GroupBox4->title(), QStringLiteral("Application"));
+    QCOMPARE(form.GroupBox5->title(), QStringLiteral("More types"));
     for (const CheckBinding& c : kChecks) {
         QCheckBox* box = Check(form, c.name);
         QVERIFY2(box, c.name);
@@ -136,7 +145,8 @@ void TestSettingsDialog::layoutAndTabOrder() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     const double scale = form.logicalDpiX() / 120.0;
-    QCOMPARE(form.size(), QSize(qRound(548 * scale), qRound(425 * scale)));
+    // The specified 548 x 425, widened by the "More types" column on the right.
+    QCOMPARE(form.size(), QSize(qRound(744 * scale), qRound(425 * scale)));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QCOMPARE(form.OKButton->geometry(), QRect(qRound(120 * scale), qRound(364 * scale), qRound(148 * scale),
                                               qRound(43 * scale)));
