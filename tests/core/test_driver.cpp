@@ -1,5 +1,6 @@
 // The search driver: refusals, which listed folders are walked, stops, the summary, errors and a close.
 #include "engine/SearchDriver.h"
+#include "settings/PictureTypeTable.h"
 
 #include "PictureFixtures.h"
 
@@ -121,8 +122,10 @@ TEST_P(DriverRefusalTest, RefusesWithMessageAndChangesNothing) {
     if (!c.emptyList)
         window_.items = {folder("a")};
     window_.placeholder = c.placeholder;
-    if (c.noTypes)
-        settings_.SearchJPG = settings_.SearchBMP = settings_.SearchGIF = settings_.SearchPNG = false;
+    if (c.noTypes) {
+        for (const PictureType& type : PictureTypes())
+            settings_.*type.EnabledBy = false;
+    }
     cat_.LastPairIndex = 4;  // left from an earlier search; a refusal must not touch it
     clickStart();
     EXPECT_EQ(window_.events, QStringList{"ShowError"});
@@ -140,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(DriverTest, TiffAloneIsEnoughToSearch) {
-    settings_.SearchJPG = settings_.SearchBMP = settings_.SearchGIF = settings_.SearchPNG = false;
+    for (const PictureType& type : PictureTypes())
+        settings_.*type.EnabledBy = false;
     settings_.SearchTIFF = true;
     window_.items = {folder("a")};
     clickStart();

@@ -247,8 +247,10 @@ TEST_F(ScannerTest, StopDuringTheLastTypeStillEntersEachSubfolderEmptyHanded) {
     file("s1/x.bmp");
     file("s2/y.bmp");
     file("s2/deeper/z.bmp");
-    // Points: 1 the root, 2 r4.jpg, 3 r1.png, 4 r2.png. PNG is the last enabled type, so after r2.png is
-    // recorded the walk goes on to the subfolders, each of which ends at its first type.
+    // Points: 1 the root, 2 r4.jpg, 3 r1.png, 4 r2.png. PNG is the last enabled type (the newer types are
+    // off here), so after r2.png is recorded the walk goes on to the subfolders, each of which ends at its
+    // first type.
+    settings_.SearchWEBP = settings_.SearchHEIC = settings_.SearchAVIF = settings_.SearchJXL = false;
     host_.stopAfterMessages = 4;
     scan({""});
     EXPECT_EQ(pictures(), (QStringList{"r4.jpg", "r1.png", "r2.png"}));

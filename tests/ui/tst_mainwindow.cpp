@@ -1,5 +1,6 @@
 // The main window driven as the user drives it: start-up and close, the folder list, searches over a
 // generated picture tree (with a stop and a close in the middle), the menus and the about box.
+#include "settings/PictureTypeTable.h"
 #include "settings/SettingsStore.h"
 #include "ui/AboutUnit.h"
 #include "ui/FakePlatformServices.h"
@@ -309,7 +310,8 @@ void TestMainWindow::startRefusesWithoutTypes() {
     auto w = NewWindow();
     w->FormDropFiles({work_->path()});
     TSettings& s = w->State().settings;
-    s.SearchJPG = s.SearchBMP = s.SearchGIF = s.SearchPNG = s.SearchTIFF = s.SearchCR2 = false;
+    for (const PictureType& type : PictureTypes())
+        s.*type.EnabledBy = false;
     QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);
     QCOMPARE(services_.messages.size(), 1);
     QCOMPARE(services_.messages.last().kind, MessageKind::Error);
