@@ -160,6 +160,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     }
     if (options.Paths.isEmpty())
         return fail(QStringLiteral("no folder given"));
+    // An unset variable in "$DIR" would otherwise search the working folder.
+    if (options.Paths.contains(QString()))
+        return fail(QStringLiteral("empty folder argument"));
     for (QString& path : options.Paths)
         path = absoluteFolder(path, currentDir);
     return {options, {}};

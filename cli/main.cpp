@@ -5,6 +5,8 @@
 #include "engine/PairMatcher.h"
 #include "engine/SearchDriver.h"
 #include "engine/SearchTexts.h"
+#include "platform/StopSignals.h"
+#include "platform/Terminal.h"
 #include "results/GroupsJson.h"
 #include "results/PairFilter.h"
 #include "results/PictureFacts.h"
@@ -15,11 +17,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -28,20 +29,6 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr qint64 kTerminalRedrawMs = 100;  // an updating line need not redraw for every picture
 constexpr qint64 kPlainLineMs = 1000;      // logs get at most one progress line a second
-
-volatile std::sig_atomic_t g_interruptRequested = 0;
-
-extern "C" void onInterrupt(int) { g_interruptRequested = 1; }
-
-// The first Ctrl-C asks the search to stop; SA_RESETHAND lets a second one end the program at once, for a
-// decode that takes long to reach the next stop test.
-void installInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-}
 
 // Decoders report damaged files through Qt's warnings; a damaged file is passed over silently, and
 // standard error belongs to the progress and the summary.
@@ -65,10 +52,10 @@ int usageError(const QString& reason) {
 class CliSearchWindow : public SearchWindow {
 public:
     explicit CliSearchWindow(const CliOptions& options)
-        : options_(options), terminal_(::isatty(STDERR_FILENO) != 0) {}
+        : options_(options), terminal_(StandardErrorIsTerminal()) {}
 
     void ProcessMessages() override {}
-    bool StopRequested() const override { return g_interruptRequested != 0; }
+    bool StopRequested() const override { return StopSignalled(); }
     bool ScanSubfolders() const override { return options_.Settings.ScanSubfolders; }
     void ReportProgress(const SearchProgress& progress, ProgressLine) override {
         progress_ = progress;
@@ -155,6 +142,9 @@ int runSearch(const CliOptions& options) {
         writeErr(QStringLiteral("voralin-cli: cannot write %1: its folder does not exist\n").arg(options.OutputFile));
         return kExitFailure;
     }
+    // A search of nothing would give an empty list that looks like a clean result.
+    if (std::none_of(options.Paths.begin(), options.Paths.end(), [](const QString& f) { return QFileInfo(f).isDir(); }))
+        return usageError(QStringLiteral("no folder to search: %1").arg(options.Paths.join(QLatin1Char(' '))));
     for (const QString& folder : options.Paths) {
         if (!QFileInfo(folder).isDir())
             writeErr(QStringLiteral("voralin-cli: warning: not a folder, passed over: %1\n").arg(folder));
@@ -168,7 +158,7 @@ int runSearch(const CliOptions& options) {
     CliSearchWindow window(options);
     SearchDriver driver(*catalogue, options.Settings, window, QLocale::system(), supply);
 
-    installInterruptHandler();
+    InstallStopSignals();
     try {
         driver.StartButtonClick();
     } catch (const std::exception& e) {

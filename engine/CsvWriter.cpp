@@ -1,9 +1,7 @@
-// Builds the CSV bytes of the pair list and writes them without ever leaving a partial file.
+// Builds the CSV bytes of the pair list.
 #include "engine/CsvWriter.h"
 
 #include "engine/Formatting.h"
-
-#include <QSaveFile>
 
 namespace {
 
@@ -66,19 +64,4 @@ QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale, const 
                      [&](int32_t i) -> const TPicturePair& {
                          return catalogue.PicturePairs[static_cast<size_t>(pairs[static_cast<size_t>(i)])];
                      });
-}
-
-void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        throw FileWriteError(QStringLiteral("Unable to write to %1: %2").arg(path, file.errorString()).toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
-    // commit() misses a short write that only shows when the buffer is flushed (a full disk) and would rename
-    // the cut file over the old one; flushing first catches it, and an uncommitted QSaveFile removes its file.
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        fail();
-    if (!file.commit())
-        fail();
 }

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "platform/SafeWriter.h"
 
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
-#include <stdexcept>
 #include <vector>
 
 // A field as written: unchanged, or between double quotes with inner quotes doubled when it holds ';', '"',
@@ -19,13 +19,3 @@ QString CsvField(const QString& text);
 QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale);
 // The same file over only the listed pairs (indices into PicturePairs, in the order given), numbered from 1.
 QByteArray PairListCsv(const Catalogue& catalogue, const QLocale& locale, const std::vector<int32_t>& pairs);
-
-// A file that could not be written; the message names the file and the reason.
-class FileWriteError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure leaves any old
-// file as it was and never half a new one. Throws FileWriteError.
-void WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -2,19 +2,14 @@
 // the matcher later works through them.
 #include "engine/FolderScanner.h"
 
+#include "platform/Folders.h"
 #include "settings/PictureTypeTable.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
-#include <dirent.h>
-#include <memory>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,80 +20,17 @@ constexpr int32_t kAttrHidden = 0x02;
 constexpr int32_t kAttrArchive = 0x20;  // what every freshly written file carries where the attribute exists
 constexpr int kProgressEvery = 10;      // the progress text is written after pictures 1, 11, 21, ...
 
-struct DirCloser {
-    void operator()(DIR* d) const { closedir(d); }
-};
-
-struct Listed {
-    QString name;
-    unsigned char type;  // d_type; DT_UNKNOWN when the file system does not say
-};
-
-// Every entry except "." and ".."; nothing when the folder cannot be opened. The handle is closed before
-// returning, so no handle outlives an error thrown later in the walk.
-std::optional<std::vector<Listed>> readFolder(const QString& path) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(QFile::encodeName(path).constData()));
-    if (!dir)
-        return std::nullopt;
-    std::vector<Listed> entries;
-    while (const dirent* e = readdir(dir.get())) {
-        const char* n = e->d_name;
-        if ((n[0] == '.' && n[1] == '\0') || (n[0] == '.' && n[1] == '.' && n[2] == '\0'))
-            continue;
-        // A name that is not valid in the system's encoding comes back as different bytes, which name another
-        // file or none: recording it would open, delete or move the wrong file, so it is passed over.
-        QString name = QFile::decodeName(n);
-        if (QFile::encodeName(name) != n)
-            continue;
-        entries.push_back({std::move(name), e->d_type});
-    }
-    return entries;
-}
-
 void sortByName(std::vector<QString>& names) {
     std::sort(names.begin(), names.end(), FolderScanner::NameLess);
 }
 
-enum class EntryKind { Directory, RegularFile, Other };
-
-struct EntryInfo {
-    EntryKind kind = EntryKind::Other;
-    struct stat st {};
-};
-
-// A link to a folder counts as a folder, as a junction does on Windows; a link to a file, a broken link,
-// a fifo, a socket or a device is "other" and is never recorded, so nothing later opens it.
-EntryInfo examine(const QByteArray& nativePath) {
-    EntryInfo info;
-    if (lstat(nativePath.constData(), &info.st) != 0)
-        return info;
-    if (S_ISLNK(info.st.st_mode)) {
-        struct stat target {};
-        if (stat(nativePath.constData(), &target) == 0 && S_ISDIR(target.st_mode))
-            info.kind = EntryKind::Directory;
-        return info;
-    }
-    if (S_ISDIR(info.st.st_mode))
-        info.kind = EntryKind::Directory;
-    else if (S_ISREG(info.st.st_mode))
-        info.kind = EntryKind::RegularFile;
-    return info;
-}
-
-bool isFolder(const QString& parent, const Listed& e) {
-    if (e.type == DT_DIR)
+// A link to a folder counts as a folder, as a junction does on Windows.
+bool isFolder(const QString& parent, ListedType type, const QString& name) {
+    if (type == ListedType::Folder)
         return true;
-    if (e.type != DT_LNK && e.type != DT_UNKNOWN)
+    if (type == ListedType::Other)
         return false;
-    struct stat st {};
-    return stat(QFile::encodeName(parent + e.name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// The real path without a trailing delimiter, or empty when the folder does not exist.
-QString canonicalPath(const QString& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(QFile::encodeName(path).constData(), nullptr),
-                                                     &std::free);
-    return real ? QFile::decodeName(real.get()) : QString();
+    return TargetStatus(parent + name).Kind == PathKind::Folder;
 }
 
 }  // namespace
@@ -112,7 +44,7 @@ void FolderScanner::SetSkippedFolders(const QStringList& folders) {
     for (const QString& f : folders) {
         if (f.isEmpty())
             continue;
-        const QString real = canonicalPath(f);
+        const QString real = RealPath(f);
         const QString normal = real.isEmpty() ? QDir::cleanPath(f) : real;
         if (!skipped_.contains(normal))
             skipped_ << normal;
@@ -169,10 +101,13 @@ void FolderScanner::ScanFolder(const QString& folder) {
         return;  // an empty entry would otherwise become the file-system root
     // A close request during the walk defers the catalogue's release until the walk has let go.
     Catalogue::SearchUse use(cat_);
+    if (pseudoDevices_.empty())
+        pseudoDevices_ = PseudoFileSystemDevices();
     QString path = folder;
     if (!path.endsWith(kDelimiter))
         path += kDelimiter;
-    visit(path);
+    QString canonical = RealPath(path);
+    visit(path, canonical);
 }
 
 bool FolderScanner::stopRequested() const {
@@ -192,14 +127,22 @@ bool FolderScanner::isSkipped(const QString& canonical) {
 
 // False when the folder was walked before in this search, through any path: a link loop would otherwise
 // never end, and a picture reached twice would pair with itself.
-bool FolderScanner::markWalked(const QString& canonical, const QString& path) {
+bool FolderScanner::markWalked(const QString& canonical, const std::optional<FolderListing>& listing,
+                               const QString& path) {
     if (canonical.isEmpty())
         return true;  // missing or unreadable: its enumerations fail quietly, as on any other folder
     if (walked_.contains(canonical))
         return false;
-    struct stat st {};
-    if (stat(QFile::encodeName(path).constData(), &st) == 0) {
-        const std::pair<uint64_t, uint64_t> id(uint64_t(st.st_dev), uint64_t(st.st_ino));
+    PathStatus status;
+    if (listing) {
+        status.Kind = PathKind::Folder;
+        status.Device = listing->Device;
+        status.Inode = listing->Inode;
+    } else {
+        status = TargetStatus(path);
+    }
+    if (status.Kind != PathKind::Missing) {
+        const std::pair<uint64_t, uint64_t> id(status.Device, status.Inode);
         if (!walkedIds_.insert(id).second)
             return false;
     }
@@ -207,14 +150,30 @@ bool FolderScanner::markWalked(const QString& canonical, const QString& path) {
     return true;
 }
 
-void FolderScanner::visit(QString& path) {
-    const QString canonical = canonicalPath(path);
+// The real path of a subfolder: a plain folder extends its parent's, so only links are resolved, and a
+// deep tree costs no more than its size.
+QString FolderScanner::childCanonical(const QString& parentCanonical, const QString& childPath, ListedType type,
+                                      const QString& name) const {
+    if (type == ListedType::Folder && !parentCanonical.isEmpty())
+        return parentCanonical.endsWith(kDelimiter) ? parentCanonical + name : parentCanonical + kDelimiter + name;
+    return RealPath(childPath);
+}
+
+void FolderScanner::visit(QString& path, const QString& canonical) {
     if (isSkipped(canonical.isEmpty() ? QDir::cleanPath(path) : canonical))
         return;
-    if (!markWalked(canonical, path))
+    std::optional<FolderListing> listing = ListFolder(path);
+    // The kernel's tables are no pictures, and /proc leads back to the whole machine through its links.
+    if (listing && (listing->PseudoFileSystem || pseudoDevices_.count(listing->Device) != 0))
+        return;
+    if (!markWalked(canonical, listing, path))
         return;
 
     host_.ProcessMessages();
+    if (!listing)
+        return;  // an unreadable folder yields neither pictures nor subfolders
+    for (const QByteArray& name : listing->UnreadableNames)
+        notePassedOver(path, name);
 
     recordedHere_.clear();
     bool folderAdded = false;
@@ -224,28 +183,45 @@ void FolderScanner::visit(QString& path) {
             continue;
         if (stopRequested())
             return;
-        scanType(path, t, folderAdded);
+        scanType(path, *listing, t, folderAdded);
     }
 
     if (!host_.ScanSubfolders())
         return;
-    const std::optional<std::vector<Listed>> entries = readFolder(path);
-    if (!entries)
-        return;
-    std::vector<QString> folders;
-    for (const Listed& e : *entries) {
-        if (isFolder(path, e))
-            folders.push_back(e.name);
+    std::vector<std::pair<QString, ListedType>> folders;
+    for (const ListedEntry& e : listing->Entries) {
+        if (isFolder(path, e.Type, e.Name))
+            folders.emplace_back(e.Name, e.Type);
     }
-    sortByName(folders);
+    std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
+    listing.reset();  // a deep tree holds one listing per level otherwise
     // No stop test here: after a stop each subfolder is still entered and its visit ends at its first type.
-    for (const QString& name : folders) {
+    for (const auto& [name, type] : folders) {
         const qsizetype before = path.size();
         path += name;
         path += kDelimiter;
-        visit(path);
+        const QString child = childCanonical(canonical, path, type, name);
+        visit(path, child);
         path.truncate(before);
     }
+}
+
+// A name the system's encoding cannot hold is counted where it would have been searched: a folder while
+// subfolders are walked, or a file of an enabled type.
+void FolderScanner::notePassedOver(const QString& path, const QByteArray& name) {
+    const QByteArray native = QFile::encodeName(path) + name;
+    const QString shown = QFile::decodeName(name);
+    bool wanted = host_.ScanSubfolders() && TargetStatus(QFile::decodeName(native)).Kind == PathKind::Folder;
+    for (const PictureType& type : PictureTypes()) {
+        if (!(settings_.*type.EnabledBy))
+            continue;
+        for (const char* mask : type.Masks) {
+            if (MaskMatches(QString::fromLatin1(mask), shown))
+                wanted = true;
+        }
+    }
+    if (wanted)
+        passedOver_.push_back(native);
 }
 
 // A file that two masks both return is already among this visit's pictures. They are kept as a set: looking
@@ -254,28 +230,26 @@ bool FolderScanner::alreadyRecordedHere(const QString& name) const {
     return recordedHere_.contains(name);
 }
 
-void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folderAdded) {
-    const std::optional<std::vector<Listed>> entries = readFolder(path);
-    if (!entries)
-        return;
+void FolderScanner::scanType(const QString& path, const FolderListing& listing, size_t typeIndex,
+                             bool& folderAdded) {
     QStringList masks;
     for (const char* mask : PictureTypes()[typeIndex].Masks)
         masks << QString::fromLatin1(mask);
     // A type of several masks lists its files as one group in name order, as one mask would.
     std::vector<QString> names;
-    for (const Listed& e : *entries) {
-        if (std::any_of(masks.begin(), masks.end(), [&](const QString& m) { return MaskMatches(m, e.name); }))
-            names.push_back(e.name);
+    for (const ListedEntry& e : listing.Entries) {
+        if (std::any_of(masks.begin(), masks.end(), [&](const QString& m) { return MaskMatches(m, e.Name); }))
+            names.push_back(e.Name);
     }
     sortByName(names);
 
     for (const QString& name : names) {
-        const QByteArray native = QFile::encodeName(path + name);
-        const EntryInfo info = examine(native);
-        if (info.kind == EntryKind::Directory)
+        const QString full = path + name;
+        const PathStatus info = EntryStatus(full);
+        if (info.Kind == PathKind::Folder)
             continue;
         host_.ProcessMessages();
-        if (info.kind != EntryKind::RegularFile || info.st.st_size == 0)
+        if (info.Kind != PathKind::RegularFile || info.Size == 0)
             continue;
 
         bool recordIt = true;
@@ -288,10 +262,10 @@ void FolderScanner::scanType(const QString& path, size_t typeIndex, bool& folder
 
         if (recordIt) {
             TPicInfo record;
-            record.Time = DosDateTime(int64_t(info.st.st_mtime));
-            record.Size = int64_t(info.st.st_size);
+            record.Time = DosDateTime(info.ModifiedSeconds);
+            record.Size = info.Size;
             record.Attr = kAttrArchive;
-            if (access(native.constData(), W_OK) != 0)
+            if (!IsWritable(full))
                 record.Attr |= kAttrReadOnly;
             if (name.startsWith(u'.'))
                 record.Attr |= kAttrHidden;

@@ -3,15 +3,19 @@
 
 #include "engine/Catalogue.h"
 #include "engine/SearchHost.h"
+#include "platform/Folders.h"
 #include "platform/Trash.h"
 #include "settings/Settings.h"
 
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QByteArray>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 class FolderScanner {
 public:
@@ -21,6 +25,10 @@ public:
     // Visits the folder (a delimiter is appended when missing) and, when the host's subfolder switch is on,
     // everything below it.
     void ScanFolder(const QString& folder);
+
+    // Full native paths of the files and folders passed over because their names are not in the system's
+    // encoding (only those that would have been searched), in walking order.
+    const std::vector<QByteArray>& PassedOverNames() const { return passedOver_; }
 
     // Folders never entered instead of the trash folders that the scanner otherwise finds on its own as the
     // walk reaches them (the home trash, and the trash folders at the top of each volume).
@@ -34,10 +42,13 @@ public:
     static int32_t DosDateTime(int64_t secondsSinceEpoch);
 
 private:
-    void visit(QString& path);
-    void scanType(const QString& path, size_t typeIndex, bool& folderAdded);
+    void visit(QString& path, const QString& canonical);
+    void scanType(const QString& path, const FolderListing& listing, size_t typeIndex, bool& folderAdded);
+    void notePassedOver(const QString& path, const QByteArray& name);
+    QString childCanonical(const QString& parentCanonical, const QString& childPath, ListedType type,
+                           const QString& name) const;
     bool isSkipped(const QString& canonical);
-    bool markWalked(const QString& canonical, const QString& path);
+    bool markWalked(const QString& canonical, const std::optional<FolderListing>& listing, const QString& path);
     bool stopRequested() const;
     bool alreadyRecordedHere(const QString& name) const;
     Catalogue& cat_;
@@ -49,4 +60,6 @@ private:
     bool skippedGiven_ = false;
     TrashFolderRule trash_;
     QSet<QString> recordedHere_;  // names recorded in the folder being visited
+    std::set<uint64_t> pseudoDevices_;
+    std::vector<QByteArray> passedOver_;
 };

@@ -3,11 +3,10 @@
 // folder is read. Blocks of several megabytes therefore ask the system for huge pages where it has them.
 #pragma once
 
+#include "platform/Memory.h"
+
 #include <cstddef>
 #include <new>
-
-void* AllocateLargeBlock(std::size_t bytes);  // throws std::bad_alloc
-void FreeLargeBlock(void* block) noexcept;
 
 template <typename T>
 struct LargeBlockAllocator {

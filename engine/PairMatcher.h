@@ -3,8 +3,8 @@
 #pragma once
 
 #include "engine/Catalogue.h"
-#include "engine/FileKey.h"
 #include "engine/MatchingRules.h"
+#include "platform/FileKey.h"
 #include "engine/PictureSupply.h"
 #include "engine/SearchHost.h"
 #include "picture/Bitmap.h"

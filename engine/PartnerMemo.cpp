@@ -1,7 +1,8 @@
 #include "engine/PartnerMemo.h"
 
 #include "engine/BinaryRecords.h"
-#include "engine/CsvWriter.h"
+#include "platform/RegularFile.h"
+#include "platform/SafeWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@ constexpr char kMagic[8] = {'V', 'R', 'L', 'N', 'P', 'A', 'I', 'R'};
 constexpr uint32_t kFormatVersion = 2;
 constexpr int kKeptMemos = 8;  // listings remembered; a user seldom switches between more folder sets
 constexpr int kChecksumBytes = 8;
+constexpr qint64 kEntryBytes = 8 + 4 + 8 + 1;  // key hash, partner, score, searched
 
 // Memos never leave the machine that wrote them, so the fields are hashed as they lie in memory.
 uint64_t HashKey(const FileKey& key) {
@@ -52,10 +54,12 @@ PartnerMemo::PartnerMemo(QString folder, const Catalogue& catalogue, const TSett
 }
 
 bool PartnerMemo::load() {
-    QFile file(file_);
-    if (!file.open(QIODevice::ReadOnly))
+    // Never more than a memo of this listing can hold; a damaged or planted file is not read whole.
+    const qint64 largest = qint64{sizeof kMagic} + 4 + 8 + 4 + qint64{count_} * kEntryBytes + kChecksumBytes;
+    const std::optional<QByteArray> read = ReadOwnFile(file_, largest);
+    if (!read)
         return false;
-    const QByteArray data = file.readAll();
+    const QByteArray& data = *read;
     if (data.size() < qsizetype{sizeof kMagic} + kChecksumBytes ||
         std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
         return false;
@@ -134,7 +138,7 @@ bool PartnerMemo::Save() {
     try {
         if (!QDir().mkpath(folder_))
             return false;
-        WriteFileAtomically(file_, out.Data());
+        WriteFileAtomically(file_, out.Data(), WriteTarget::OwnFile);
     } catch (const std::exception&) {
         return false;
     }

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "engine/Catalogue.h"
-#include "engine/FileKey.h"
 #include "engine/MatchingRules.h"
+#include "platform/FileKey.h"
 #include "settings/Settings.h"
 
 #include <QString>

@@ -3,13 +3,12 @@
 #include "engine/SignatureCache.h"
 
 #include "engine/BinaryRecords.h"
+#include "platform/RegularFile.h"
+#include "platform/SafeWriter.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,7 +19,9 @@ constexpr char kMagic[8] = {'V', 'R', 'L', 'N', 'S', 'I', 'G', '\n'};
 // Raised whenever the decoding or the signature arithmetic changes, so that old entries are not believed.
 constexpr uint32_t kFormatVersion = 1;
 constexpr int kChecksumBytes = 8;
-constexpr int kMaxNameBytes = 0xFFFF;  // a name's length is kept in 16 bits
+// A name's length is kept in 16 bits, but names on the systems served stop far shorter; the bound keeps the
+// largest file a count can claim small.
+constexpr int kMaxNameBytes = 4096;
 
 constexpr uint8_t kDecodedFlag = 1;
 constexpr uint8_t kHeadFlag = 2;
@@ -38,21 +39,44 @@ int UsedSlots(const TWaveletCoefs& coefs) {
     return 0;
 }
 
-}  // namespace
+// The most one entry can take: the longest name, every flag set and both signs' slots full.
+constexpr qint64 kMaxEntryBytes = 2 + kMaxNameBytes + 6 * 8 + 1 + 4 * 4 + 1 + kHeadLength + 2 + 2 * kWaveletSlots * 2;
+constexpr qint64 kFixedHeaderBytes = sizeof kMagic + 4 + 4;  // magic, version, the folder's length
+constexpr qint64 kMaxFolderBytes = 1 << 16;                  // far beyond any path the system can open
+constexpr qint64 kMaxEntries = qint64{1} << 24;              // more files than any one folder holds
 
-std::optional<FileKey> StatFileKey(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+// The file's bytes when its header is ours and its size within what the header's count allows; a damaged
+// or foreign file costs a few bytes of reading, not its whole size in memory. A link, fifo or device in
+// the cache's place is not opened.
+std::optional<QByteArray> readCacheFile(const QString& path) {
+    QFile file;
+    if (!OpenRegularFile(file, path, {.FollowFinalLink = false}))
         return std::nullopt;
-    FileKey key;
-    key.Size = st.st_size;
-    key.ModifiedSeconds = st.st_mtim.tv_sec;
-    key.ModifiedNanoseconds = st.st_mtim.tv_nsec;
-    key.ChangedSeconds = st.st_ctim.tv_sec;
-    key.ChangedNanoseconds = st.st_ctim.tv_nsec;
-    key.Inode = st.st_ino;
-    return key;
+    const qint64 size = file.size();
+    const QByteArray fixed = file.read(kFixedHeaderBytes);
+    if (fixed.size() != kFixedHeaderBytes || std::memcmp(fixed.constData(), kMagic, sizeof kMagic) != 0)
+        return std::nullopt;
+    RecordReader head(fixed.constData() + sizeof kMagic, kFixedHeaderBytes - qsizetype{sizeof kMagic});
+    if (head.Number<uint32_t>() != kFormatVersion)
+        return std::nullopt;
+    const qint64 folderBytes = head.Number<uint32_t>();
+    if (folderBytes > kMaxFolderBytes || !file.seek(kFixedHeaderBytes + folderBytes))
+        return std::nullopt;
+    const QByteArray countBytes = file.read(4);
+    if (countBytes.size() != 4)
+        return std::nullopt;
+    const qint64 count = RecordReader(countBytes.constData(), 4).Number<uint32_t>();
+    if (count > kMaxEntries || size > kFixedHeaderBytes + folderBytes + 4 + count * kMaxEntryBytes + kChecksumBytes)
+        return std::nullopt;
+    if (!file.seek(0))
+        return std::nullopt;
+    QByteArray data = file.read(size);
+    if (data.size() != size || size < qint64{sizeof kMagic} + kChecksumBytes)
+        return std::nullopt;
+    return data;
 }
+
+}  // namespace
 
 struct SignatureCache::Entry {
     FileKey Key;
@@ -102,12 +126,10 @@ SignatureCache::Folder& SignatureCache::folderOf(const QString& folderPath) {
         return *slot;
     slot = std::make_shared<Folder>();
 
-    QFile file(FileFor(folderPath));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = readCacheFile(FileFor(folderPath));
+    if (!read)
         return *slot;
-    const QByteArray data = file.readAll();
-    if (data.size() < qsizetype{sizeof kMagic} + kChecksumBytes)
-        return *slot;
+    const QByteArray& data = *read;
     const qsizetype body = data.size() - kChecksumBytes;
     uint64_t stored = 0;
     std::memcpy(&stored, data.constData() + body, kChecksumBytes);
@@ -275,13 +297,9 @@ bool SignatureCache::Save() {
             allWritten = false;
             continue;
         }
-        QSaveFile file(FileFor(it.key()));
-        if (!file.open(QIODevice::WriteOnly)) {
-            allWritten = false;
-            continue;
-        }
-        const QByteArray data = serialise(it.key(), kept);
-        if (file.write(data) != data.size() || !file.commit()) {
+        try {
+            WriteFileAtomically(FileFor(it.key()), serialise(it.key(), kept), WriteTarget::OwnFile);
+        } catch (const FileWriteError&) {
             allWritten = false;
             continue;
         }

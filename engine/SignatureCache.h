@@ -2,8 +2,8 @@
 // it, so that a second search over unchanged folders decodes nothing.
 #pragma once
 
-#include "engine/FileKey.h"
 #include "engine/MatchingRules.h"
+#include "platform/FileKey.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureTypes.h"
 

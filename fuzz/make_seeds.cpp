@@ -1,10 +1,14 @@
-// Writes the seed corpora of the fuzz targets into <output>/picture, <output>/settings and
+// Writes the seed corpora of the fuzz targets into <output>/picture, <output>/cache, <output>/settings and
 // <output>/update_reply: small valid inputs of every kind, so the fuzzer starts from deep inside each parser.
 #include "core/PictureFixtures.h"
+#include "engine/PartnerMemo.h"
+#include "engine/SignatureCache.h"
 #include "fuzz/FuzzFormats.h"
+#include "fuzz/FuzzListing.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -92,6 +96,44 @@ void ReplySeeds(const QString& folder)
     Put(folder, "too-large", reply(2, 200, "text/plain", QByteArray(5000, '9')));
 }
 
+// A cache file and a memo as a search writes them, each behind its selector byte (even: cache, odd: memo).
+void CacheSeeds(const QString& folder)
+{
+    QTemporaryDir work;
+    const QString cacheFolder = work.path() + QLatin1Char('/');
+    SignatureCache cache(cacheFolder);
+    for (int i = 0; i < kFuzzPictures; ++i) {
+        FileKey key;
+        key.Size = 100 + i;
+        PreparedPicture picture;
+        picture.Decoded = i != 0;
+        picture.Size.Height = 120 + i;
+        picture.Size.Width = 160;
+        picture.Size.ScaleDenom = 1;
+        picture.HeadRead = picture.Decoded;
+        picture.Head.fill(static_cast<uint8_t>(i));
+        picture.Signed = i >= 2;
+        picture.Pos[0] = {static_cast<uint8_t>(i), 3};
+        picture.Neg[0] = {5, static_cast<uint8_t>(i)};
+        cache.Store(FuzzPicturePath(i), key, {100, 100, true}, picture);
+    }
+    cache.Save();
+    Put(folder, QStringLiteral("cache"), QByteArray(1, '\0') + fixtures::ReadBytes(cache.FileFor(QString::fromLatin1(kFuzzFolder))));
+
+    Catalogue catalogue;
+    MakeFuzzListing(catalogue);
+    TSettings settings;
+    PartnerMemo memo(cacheFolder, catalogue, settings);
+    for (int32_t i = 0; i < kFuzzPictures; ++i) {
+        FileKey key;
+        key.Size = 100 + i;
+        memo.Note(i, key);
+        memo.Keep(i, PartnerMatch{i - 1, 50.0 + i});
+    }
+    memo.Save();
+    Put(folder, QStringLiteral("memo"), QByteArray(1, '\1') + fixtures::ReadBytes(memo.FileName()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -103,6 +145,7 @@ int main(int argc, char** argv)
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     PictureSeeds(out + QStringLiteral("/picture"));
+    CacheSeeds(out + QStringLiteral("/cache"));
     SettingsSeeds(out + QStringLiteral("/settings"));
     ReplySeeds(out + QStringLiteral("/update_reply"));
     return 0;

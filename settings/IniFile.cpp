@@ -1,6 +1,8 @@
 // The initialisation-file reader and writer, and the integer reading shared with the settings dialog.
 #include "settings/IniFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -136,11 +138,9 @@ IniFile IniFile::FromBytes(const QByteArray& bytes) {
 }
 
 std::optional<IniFile> IniFile::FromFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) return std::nullopt;
-    return FromBytes(bytes);
+    const std::optional<QByteArray> bytes = ReadOwnFile(path, kMaxIniFileBytes);
+    if (!bytes) return std::nullopt;
+    return FromBytes(*bytes);
 }
 
 QByteArray IniFile::ToBytes() const {

@@ -37,7 +37,11 @@ public:
     // Parses the bytes of a file; never fails (unknown lines are kept as they are).
     static IniFile FromBytes(const QByteArray& bytes);
 
-    // Reads and parses a file; nullopt when it cannot be opened or read.
+    // Far above any settings file; a larger one is not read into memory at all.
+    static constexpr qint64 kMaxIniFileBytes = qint64{16} << 20;
+
+    // Reads and parses a regular file (a final link is not followed, the open never waits); nullopt when it
+    // cannot be opened or read, or is larger than kMaxIniFileBytes.
     static std::optional<IniFile> FromFile(const QString& path);
 
     // The whole file as bytes, every line ended by CR LF. An empty file gives no bytes.

@@ -3,11 +3,11 @@
 
 #include "settings/IniFile.h"
 #include "settings/PictureTypeTable.h"
+#include "platform/SafeWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <array>
@@ -104,8 +104,6 @@ void LoadSettings(TSettings& settings, const QString& settingsFolder) {
     const TSettings defaults;
     settings = defaults;
     const QString path = SettingsFilePath(settingsFolder);
-    if (!QFileInfo(path).isFile()) return;
-
     const IniFile ini = IniFile::FromFile(path).value_or(IniFile());
     for (const SettingKey& key : Keys()) {
         const std::optional<int32_t> value = ReadInteger(ini, key.name);
@@ -120,7 +118,7 @@ void SaveSettings(const TSettings& settings, const QString& settingsFolder) {
     const QString path = SettingsFilePath(settingsFolder);
 
     IniFile ini;
-    if (QFileInfo::exists(path)) {
+    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
         std::optional<IniFile> existing = IniFile::FromFile(path);
         if (!existing) ThrowWriteError(path);
         ini = std::move(*existing);
@@ -133,12 +131,9 @@ void SaveSettings(const TSettings& settings, const QString& settingsFolder) {
         ini.SetValue(section, QString::fromLatin1(key.name), value);
     }
 
-    // QSaveFile writes beside the file and renames over it only when everything was written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) ThrowWriteError(path);
-    const QByteArray bytes = ini.ToBytes();
-    // commit() misses a short write that only shows when the buffer is flushed (a full disk), and would
-    // rename the cut file into place; flushing first catches it. An uncommitted QSaveFile removes its file.
-    if (file.write(bytes) != bytes.size() || !file.flush()) ThrowWriteError(path);
-    if (!file.commit()) ThrowWriteError(path);
+    try {
+        WriteFileAtomically(path, ini.ToBytes(), WriteTarget::OwnFile);
+    } catch (const FileWriteError&) {
+        ThrowWriteError(path);
+    }
 }

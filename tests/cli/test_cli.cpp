@@ -16,6 +16,9 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <map>
 #include <set>
 
@@ -283,6 +286,42 @@ TEST_F(CliTest, UnwritableOutputFails) {
     EXPECT_TRUE(run.err.contains("no/such/folder/pairs.csv")) << run.err.toStdString();
 }
 
+// What already stands at the output path is never replaced by another node: a device or fifo is written to
+// (or the write fails), a folder is refused, a link keeps pointing where it did and its file gets the list.
+TEST_F(CliTest, OutputNeverReplacesTheNodeItIsGiven) {
+    const QByteArray expected = runCli({"--quiet", root_}).out;
+    struct NodeCase {
+        const char* name;
+        std::function<bool(const QByteArray&)> make;
+        int exitCode;
+        mode_t kind;
+    };
+    const QString target = dir_.filePath("target.csv");
+    fixtures::WriteBytes(target, "old");
+    const QByteArray targetNative = QFile::encodeName(target);
+    const std::vector<NodeCase> cases = {
+        {"device", [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; }, 0, S_IFCHR},
+        {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0600) == 0; }, 1, S_IFIFO},
+        {"folder", [](const QByteArray& p) { return ::mkdir(p.constData(), 0700) == 0; }, 1, S_IFDIR},
+        {"link", [&](const QByteArray& p) { return ::symlink(targetNative.constData(), p.constData()) == 0; }, 0, S_IFLNK},
+    };
+    for (const NodeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString out = dir_.filePath(QStringLiteral("out-%1").arg(QLatin1String(c.name)));
+        const QByteArray native = QFile::encodeName(out);
+        if (!c.make(native))
+            continue;  // a device cannot be made here; the fifo still shows the rule
+        const CliRun run = runCli({"--quiet", "--output", out, root_});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        if (c.exitCode != 0)
+            EXPECT_TRUE(run.err.contains("Unable to write to " + native)) << run.err.toStdString();
+        struct stat st {};
+        ASSERT_EQ(::lstat(native.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+    }
+    EXPECT_EQ(fixtures::ReadBytes(target), expected);
+}
+
 TEST_F(CliTest, ProgressGoesToStandardErrorUnlessQuiet) {
     const CliRun run = runCli({root_});
     ASSERT_EQ(run.exitCode, 0);
@@ -474,6 +513,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"UnknownType", {"--types", "jpg,xcf", "/tmp"}, "xcf"},
                     UsageCase{"NoType", {"--types", ",", "/tmp"}, "no type"},
                     UsageCase{"NoFolder", {"--quiet"}, "no folder"},
+                    UsageCase{"EmptyFolder", {"--quiet", "", "/tmp"}, "empty folder argument"},
+                    UsageCase{"OnlyMissingFolders", {"--quiet", "/nonexistent-voralin-a", "/nonexistent-voralin-b"},
+                              "no folder to search"},
                     UsageCase{"NoFile", {"--signature"}, "no file"},
                     UsageCase{"ZeroThreads", {"--threads", "0", "/tmp"}, "--threads: 0"},
                     UsageCase{"TooManyThreads", {"--threads=257", "/tmp"}, "257"},

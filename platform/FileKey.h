@@ -18,7 +18,7 @@ struct FileKey {
     friend bool operator==(const FileKey&, const FileKey&) = default;
 };
 
-// stat() of the file, nothing when it cannot be had.
+// stat() of the file (links followed), nothing when it cannot be had.
 std::optional<FileKey> StatFileKey(const QString& path);
 
 // 64-bit FNV-1a, continuing from `hash`.

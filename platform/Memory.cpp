@@ -1,4 +1,5 @@
-#include "engine/LargeBlockAllocator.h"
+// Huge-page backed blocks where the system offers them, plain ones elsewhere.
+#include "platform/Memory.h"
 
 #include <cstdlib>
 #include <new>
@@ -19,7 +20,7 @@ void* AllocateLargeBlock(std::size_t bytes) {
         const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
         block = std::aligned_alloc(kHugePage, rounded);
         if (block != nullptr)
-            madvise(block, rounded, MADV_HUGEPAGE);  // only advice: without huge pages the block works as is
+            ::madvise(block, rounded, MADV_HUGEPAGE);  // only advice: without huge pages the block works as is
     } else
 #endif
     {
