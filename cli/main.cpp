@@ -167,6 +167,12 @@ int runSearch(const CliOptions& options) {
     }
     if (driver.LastOutcome().End == SearchEnd::Refused)
         return kExitUsage;
+    for (const QByteArray& name : driver.PassedOverNames()) {
+        // The bytes as they are: no conversion could show a name the encoding cannot hold.
+        std::fprintf(stderr, "voralin-cli: warning: name not readable in this system's encoding, passed over: ");
+        std::fwrite(name.constData(), 1, static_cast<size_t>(name.size()), stderr);
+        std::fputc('\n', stderr);
+    }
 
     const QByteArray output = resultsOutput(options, *catalogue);
     if (options.OutputFile.isEmpty()) {

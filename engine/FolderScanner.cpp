@@ -211,7 +211,7 @@ void FolderScanner::visit(QString& path, const QString& canonical) {
 void FolderScanner::notePassedOver(const QString& path, const QByteArray& name) {
     const QByteArray native = QFile::encodeName(path) + name;
     const QString shown = QFile::decodeName(name);
-    bool wanted = host_.ScanSubfolders() && TargetStatus(QFile::decodeName(native)).Kind == PathKind::Folder;
+    bool wanted = host_.ScanSubfolders() && TargetStatus(native).Kind == PathKind::Folder;
     for (const PictureType& type : PictureTypes()) {
         if (!(settings_.*type.EnabledBy))
             continue;

@@ -82,8 +82,8 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         LoadResult size;
         try {
             size = source.Measure(i, path);
-        } catch (const std::exception&) {
-            continue;  // undecodable: stays None and is never compared
+        } catch (...) {
+            continue;  // undecodable, whatever a decoder threw: stays None and is never compared
         }
         if (TooSmallForSearch(size.Height, size.Width, settings.MinPicWidth, settings.MinPicHeight))
             continue;

@@ -4,7 +4,6 @@
 
 #include "engine/PartnerMemo.h"
 
-#include <QFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -15,18 +14,6 @@
 
 namespace {
 
-// The sequential run's ReadFileHead, telling whether the read succeeded: the matcher applies the rule for an
-// unreadable head (keep the previous one) itself, in order.
-bool TryReadFileHead(const QString& path, TPreBuffer& head) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    TPreBuffer area{};
-    if (file.read(reinterpret_cast<char*>(area.data()), kHeadLength) < 0)
-        return false;
-    head = area;
-    return true;
-}
 
 // A failure for lack of memory says nothing about the file and must not be remembered as its verdict.
 bool LastingFailure(const PictureError& error) { return std::string_view(error.what()) != "out of memory"; }
@@ -79,7 +66,9 @@ PreparedOutcome PreparePicture(int32_t index, const QString& path, PictureSource
     }
     if (picture.Decoded &&
         !TooSmallForSearch(picture.Size.Height, picture.Size.Width, config.MinPicWidth, config.MinPicHeight)) {
-        picture.HeadRead = TryReadFileHead(path, picture.Head);
+        // The sequential run's reader, telling whether the read succeeded: the matcher applies the rule for an
+        // unreadable head (keep the previous one) itself, in order.
+        picture.HeadRead = ReadFileHead(path, picture.Head);
         if (!config.SearchOnlyIdentical) {
             try {
                 decoder.Sign(m, picture.Pos, picture.Neg);

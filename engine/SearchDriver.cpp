@@ -124,6 +124,7 @@ SearchOutcome SearchDriver::RunSearch() {
         redrawSuspended = true;
 
         cat_.Reset();
+        passedOver_.clear();
         cat_.AllocateInitial();
         Host host(*this);
         walkFolderList(host);
@@ -174,6 +175,8 @@ void SearchDriver::walkFolderList(SearchHost& host) {
         if (host.SearchStopped())
             break;
     }
+    passedOver_ = scanner.PassedOverNames();
+    outcome_.PassedOverNames = static_cast<int32_t>(passedOver_.size());
 }
 
 void SearchDriver::finishPairs() {

@@ -8,9 +8,12 @@
 #include "engine/SearchTexts.h"
 #include "settings/Settings.h"
 
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 // The window side of a search. The driver owns the stop flag; the window only shows what it is told.
 class SearchWindow {
@@ -64,6 +67,8 @@ public:
     SearchOutcome RunSearch();
     // What the last search that returned came to (a refusal included).
     const SearchOutcome& LastOutcome() const { return outcome_; }
+    // Full native paths the last search passed over because the system's encoding cannot hold their names.
+    const std::vector<QByteArray>& PassedOverNames() const { return passedOver_; }
 
 private:
     class Host;
@@ -81,4 +86,5 @@ private:
     bool running_ = false;
     // What the running search has reported, and what it came to.
     SearchOutcome outcome_;
+    std::vector<QByteArray> passedOver_;
 };

@@ -47,8 +47,13 @@ SummaryCountTexts SummaryCountsAtStart() {
 QStringList SummaryLines(const SearchOutcome& outcome) {
     const QString first = outcome.End == SearchEnd::Interrupted ? QStringLiteral("Search interrupted.")
                                                                 : QStringLiteral("Search finished.");
-    return {first, FilesCountText(outcome.Progress), PairsFoundText(outcome.Progress),
-            ElapsedTimeText(outcome.ElapsedMs)};
+    QStringList lines{first, FilesCountText(outcome.Progress), PairsFoundText(outcome.Progress),
+                      ElapsedTimeText(outcome.ElapsedMs)};
+    // Only when there are such names, so every other summary stays as it was.
+    if (outcome.PassedOverNames > 0)
+        lines << QStringLiteral("Passed over, names not readable in this system's encoding: %1")
+                     .arg(outcome.PassedOverNames);
+    return lines;
 }
 
 QString SummaryMessage(const SearchOutcome& outcome) {

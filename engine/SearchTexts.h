@@ -25,6 +25,8 @@ struct SearchOutcome {
     int32_t PicturesScanned = 0;
     int32_t PairsFound = 0;
     int64_t TotalSize = 0;
+    // Files and folders not searched because the system's encoding cannot hold their names.
+    int32_t PassedOverNames = 0;
     // The elapsed time as the window showed it last.
     uint32_t ElapsedMs = 0;
 };
@@ -51,7 +53,8 @@ SummaryCountTexts SummaryCounts(const SearchOutcome& outcome, const QLocale& loc
 // What the searching state puts there before any count is known.
 SummaryCountTexts SummaryCountsAtStart();
 
-// "Search finished." or "Search interrupted.", the pictures line, the pairs line and the time line.
+// "Search finished." or "Search interrupted.", the pictures line, the pairs line and the time line; then,
+// only when there were any, the count of names passed over.
 QStringList SummaryLines(const SearchOutcome& outcome);
 // The summary message box's text: the first line padded with 36 blanks, an empty line, then the other
 // lines, each ended by the message line break.

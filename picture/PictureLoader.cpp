@@ -2,6 +2,7 @@
 // nearest-neighbour stretch onto the work bitmap. No shared state: safe to call from several threads.
 #include "picture/PictureLoader.h"
 
+#include "picture/DecodeBudget.h"
 #include "picture/DecodeLimits.h"
 #include "picture/FormatDecoders.h"
 #include "picture/JpegCodec.h"
@@ -65,7 +66,20 @@ std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
                                !FitsDecodeLimit(int64_t{declared.width()} * declared.height() * 4)))
         throw PictureError("picture too large to decode");
 
+    // The decoded picture and its 32-bit copy, held against what the other threads decode meanwhile.
+    const int64_t pixels = declared.isValid() ? int64_t{declared.width()} * declared.height() : 0;
+    const DecodeBudgetLease lease(pixels * 8);
+
+    // Read into a picture of the header's size and format, zero-filled first: a cut-off file leaves its
+    // missing rows as zero bits (black, or palette entry 0) instead of whatever the memory held before.
     QImage image;
+    const QImage::Format pixelFormat = reader.imageFormat();
+    if (declared.isValid() && pixelFormat != QImage::Format_Invalid) {
+        image = QImage(declared, pixelFormat);
+        if (image.isNull())
+            throw PictureError("out of memory");
+        image.fill(0);
+    }
     if (!reader.read(&image))
         throw PictureError("cannot decode: " + reader.errorString().toStdString());
     // Premultiplying composes partly transparent pixels over black; its colour bytes are used as they are.

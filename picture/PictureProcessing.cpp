@@ -367,15 +367,16 @@ void CollectCoefficientPositions(const TSignatureMatrix& m, TWaveletCoefs& pos, 
 
 // A short file's head is zero past its end, the same for every file, so identical short files have
 // identical heads. A read error after opening counts like a failed open.
-void ReadFileHead(const QString& path, TPreBuffer& head)
+bool ReadFileHead(const QString& path, TPreBuffer& head)
 {
     QFile file;
     if (!OpenRegularFile(file, path))
-        return;
+        return false;
     TPreBuffer area{};
     if (file.read(reinterpret_cast<char*>(area.data()), kHeadLength) < 0)
-        return;
+        return false;
     head = area;
+    return true;
 }
 
 bool FilesEqual(const QString& pathA, const QString& pathB, const std::function<void()>& processMessages)

@@ -41,9 +41,9 @@ void SortDoubles(double* a, int lo, int hi);  // like SortBytes
 // Lists the +1 and -1 positions of a sign matrix row by row, up to 250 each, padded with (0, 0).
 void CollectCoefficientPositions(const TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg);
 
-// Fills `head` with the file's first 256 bytes, zero past a short file's end; leaves it unchanged when the
-// file cannot be opened.
-void ReadFileHead(const QString& path, TPreBuffer& head);
+// Fills `head` with the file's first 256 bytes, zero past a short file's end; leaves it unchanged and returns
+// false when the file cannot be opened or read (a fifo or device in its place is refused, never waited on).
+bool ReadFileHead(const QString& path, TPreBuffer& head);
 // True when both files open and have the same length and bytes. Compares in 1024-byte blocks and calls
 // processMessages (when set) once after each block pair.
 bool FilesEqual(const QString& pathA, const QString& pathB, const std::function<void()>& processMessages = {});

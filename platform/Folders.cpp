@@ -133,8 +133,12 @@ PathStatus EntryStatus(const QString& path) {
 }
 
 PathStatus TargetStatus(const QString& path) {
+    return TargetStatus(QFile::encodeName(path));
+}
+
+PathStatus TargetStatus(const QByteArray& nativePath) {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativePath.constData(), &st) != 0)
         return {};
     return statusFrom(st);
 }

@@ -47,6 +47,8 @@ struct PathStatus {
 PathStatus EntryStatus(const QString& path);
 // What `path` names with every link followed.
 PathStatus TargetStatus(const QString& path);
+// The same for a path in the system's own bytes, for names no QString can hold.
+PathStatus TargetStatus(const QByteArray& nativePath);
 // Whether the file may be written by this user.
 bool IsWritable(const QString& path);
 // The real path without a trailing delimiter, or empty when it does not exist.

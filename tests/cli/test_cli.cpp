@@ -17,7 +17,9 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/sysmacros.h>
 #include <map>
 #include <set>
@@ -322,6 +324,29 @@ TEST_F(CliTest, OutputNeverReplacesTheNodeItIsGiven) {
     EXPECT_EQ(fixtures::ReadBytes(target), expected);
 }
 
+// Names the system's encoding cannot hold cannot be searched, but are never passed over without a word: the
+// summary counts them and each is listed on standard error with its bytes as they are.
+TEST_F(CliTest, NamesTheSystemCannotSpellAreCountedAndListed) {
+    const QByteArray folder = QFile::encodeName(dir_.filePath("latin"));
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray name = folder + "/Caf\xe9.png";
+    if (QFile::encodeName(QFile::decodeName(name)) == name)
+        GTEST_SKIP() << "every byte is a character in this locale";
+    const QByteArray png = fixtures::EncodeImage(fixtures::MakeNaturalPicture(120, 120, 4), "png");
+    QFile out(QFile::decodeName(folder + "/plain.png"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(png);
+    out.close();
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, png.constData(), static_cast<size_t>(png.size())), png.size());
+    ::close(fd);
+    const CliRun run = runCli({QFile::decodeName(folder)});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("Passed over, names not readable in this system's encoding: 1\n")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("passed over: " + name + "\n")) << run.err.toStdString();
+}
+
 TEST_F(CliTest, ProgressGoesToStandardErrorUnlessQuiet) {
     const CliRun run = runCli({root_});
     ASSERT_EQ(run.exitCode, 0);
@@ -339,10 +364,18 @@ TEST_F(CliTest, MissingFolderIsReportedAndPassedOver) {
     EXPECT_EQ(run.out, csvOf({}));
 }
 
-// Ctrl-C is the stop request: the search ends as interrupted and the pairs found so far are written. The
-// interrupt is sent once the progress shows a pair; on a machine fast enough to finish before that, the test
-// has nothing to interrupt and is skipped.
-TEST_F(CliTest, InterruptWritesThePairsFoundSoFar) {
+// Ctrl-C (once or twice, as impatient users and `timeout -s INT` send it) and SIGTERM are stop requests: the
+// search ends as interrupted and the pairs found so far are written. The signals are sent once the progress
+// shows a pair; on a machine fast enough to finish before that, the test has nothing to interrupt and is
+// skipped.
+struct SignalCase {
+    const char* name;
+    std::vector<int> sent;
+};
+
+class CliSignalTest : public CliTest, public testing::WithParamInterface<SignalCase> {};
+
+TEST_P(CliSignalTest, InterruptWritesThePairsFoundSoFar) {
     const QString many = dir_.filePath("many");
     QDir().mkpath(many);
     const QByteArray png = fixtures::EncodeImage(fixtures::MakeNaturalPicture(120, 120, 9), "png");
@@ -361,7 +394,8 @@ TEST_F(CliTest, InterruptWritesThePairsFoundSoFar) {
         process.waitForReadyRead(1000);
         err += process.readAllStandardError();
         if (pairShown.match(QString::fromUtf8(err)).hasMatch()) {
-            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+            for (int signal : GetParam().sent)
+                ::kill(static_cast<pid_t>(process.processId()), signal);
             interrupted = true;
         }
     }
@@ -386,6 +420,11 @@ TEST_F(CliTest, InterruptWritesThePairsFoundSoFar) {
         EXPECT_EQ(lines[2 + 2 * k], QStringLiteral("%1;%2/p%3.png;100;").arg(k + 1).arg(many).arg(k + 1, 5, 10, QLatin1Char('0')));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, CliSignalTest,
+                         testing::Values(SignalCase{"CtrlC", {SIGINT}}, SignalCase{"CtrlCTwice", {SIGINT, SIGINT}},
+                                         SignalCase{"Terminate", {SIGTERM}}),
+                         [](const testing::TestParamInfo<SignalCase>& info) { return std::string(info.param.name); });
 
 // The fields of one CSV line, quotes undone.
 QStringList csvFields(const QString& line) {

@@ -1,6 +1,7 @@
 // Decoding onto the work bitmap: decoder choice, JPEG conversion, decoding scale, stretch, colour models,
 // transparency, and damaged or hostile files.
 #include "PictureFixtures.h"
+#include "picture/DecodeBudget.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureProcessing.h"
 
@@ -8,7 +9,11 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -557,3 +562,71 @@ TEST(Concurrency, ParallelLoadsGiveTheSameWorkBitmaps)
 }
 
 }  // namespace
+
+// A cut-off file read through Qt's readers: what it lacks is zero bits, never what the memory held from the
+// picture before, so the same file always gives the same work bitmap. A reader may also refuse the file.
+struct CutOffCase {
+    const char* name;
+    const char* format;
+    const char* extension;
+};
+
+class CutOffPictureTest : public ::testing::TestWithParam<CutOffCase> {};
+
+TEST_P(CutOffPictureTest, MissingPartIsZeroAndTheSameEveryTime)
+{
+    QTemporaryDir dir;
+    const QString bright = dir.filePath(QStringLiteral("bright.") + GetParam().extension);
+    const QString cut = dir.filePath(QStringLiteral("cut.") + GetParam().extension);
+    // One size for both, so a reader that reuses memory would hand the bright rows on.
+    QImage white(300, 300, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    fixtures::WriteImage(bright, white, GetParam().format);
+    const QByteArray whole = fixtures::EncodeImage(fixtures::MakeNaturalPicture(300, 300, 3), GetParam().format);
+    fixtures::WriteBytes(cut, whole.left(whole.size() / 2));
+
+    std::vector<std::vector<uint8_t>> results;
+    for (int round = 0; round < 3; ++round) {
+        TBitmap work;
+        LoadWorkPicture(bright, work, 100, 100);
+        try {
+            LoadWorkPicture(cut, work, 100, 100);
+        } catch (const PictureError&) {
+            results.emplace_back();
+            continue;
+        }
+        std::vector<uint8_t> pixels;
+        for (int y = 0; y < work.Height; ++y)
+            pixels.insert(pixels.end(), work.Row(y), work.Row(y) + 3 * work.Width);
+        results.push_back(std::move(pixels));
+        if (std::string_view(GetParam().format) == "bmp") {
+            // Rows are stored bottom up: the missing ones are the top, black.
+            EXPECT_TRUE(Near(WorkPixel(work, 64, 2), {0, 0, 0}, 8));
+        }
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0], results[2]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CutOffPictureTest,
+                         ::testing::Values(CutOffCase{"Bmp", "bmp", "bmp"}, CutOffCase{"Png", "png", "png"},
+                                           CutOffCase{"Tiff", "tiff", "tif"}),
+                         [](const ::testing::TestParamInfo<CutOffCase>& info) { return std::string(info.param.name); });
+
+// Pictures decoding at the same time share one memory budget: a claim waits while others hold the rest.
+TEST(DecodeBudget, AClaimWaitsUntilTheOthersLeaveRoom)
+{
+    std::optional<DecodeBudgetLease> first(std::in_place, kSharedDecodeBudget - 10);
+    std::atomic<bool> granted{false};
+    std::thread second([&] {
+        const DecodeBudgetLease lease(kMaxDecodeBytes);
+        granted = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(granted.load());
+    first.reset();
+    second.join();
+    EXPECT_TRUE(granted.load());
+    EXPECT_EQ(DecodeBudgetLease::InUse(), 0);
+}
+

@@ -12,6 +12,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <fcntl.h>
+#include <future>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <mutex>
 #include <set>
 
@@ -329,6 +334,57 @@ TEST_F(PrefetchTest, AHeadThatCannotBeReadTakesTheLastHeadReadInCatalogueOrder) 
         source.Finish(threadedHost);
         fixtures::ExpectSameMatch(expected, fixtures::TakeSnapshot(cat));
     }
+}
+
+// Decodes the real picture, then puts a fifo in its place before the worker reads the file's head.
+class SwappingSource : public PictureSource {
+public:
+    LoadResult Measure(int32_t index, const QString& path) override {
+        const LoadResult size = inner_.Measure(index, path);
+        const QString fifo = path + QStringLiteral(".fifo");
+        if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0 ||
+            ::rename(QFile::encodeName(fifo).constData(), QFile::encodeName(path).constData()) != 0)
+            throw std::runtime_error("cannot put a fifo in place");
+        return size;
+    }
+    void Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) override { inner_.Sign(m, pos, neg); }
+
+private:
+    DecodingPictureSource inner_{100, 100};
+};
+
+TEST_F(PrefetchTest, AFifoInAPicturesPlaceBeforeItsHeadIsReadIsNotWaitedOn) {
+    const QStringList names = {"a.png", "b.png"};
+    const QByteArray png = fixtures::EncodeImage(fixtures::MakeNaturalPicture(160, 120, 4), "png");
+    for (const QString& name : names)
+        fixtures::WriteBytes(folder_ + name, png);
+    Catalogue cat;
+    fixtures::RecordPictures(cat, folder_, names);
+    PrefetchConfig config;
+    config.Threads = 2;
+    config.MinPicWidth = config.MinPicHeight = 100;
+    config.MakeDecoder = [] { return std::make_unique<SwappingSource>(); };
+
+    auto search = std::async(std::launch::async, [&] {
+        PrefetchingPictureSource source(config, cat.PicCapacity, [&cat](int32_t k) { return cat.PicturePath(k); });
+        FakeSearchHost host;
+        MatchPictures(cat, TSettings{}, host, source);
+        source.Finish(host);
+    });
+    if (search.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        // A reader blocked on a fifo is released by anyone opening it for writing.
+        for (const QString& name : names) {
+            const int fd = ::open(QFile::encodeName(folder_ + name).constData(), O_RDWR | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        search.wait();
+        FAIL() << "the head read waited on a fifo";
+    }
+    search.get();
+    // Decoded, but neither head could be read: the heads stay as they were.
+    for (int32_t i = 0; i < cat.PicCapacity; ++i)
+        EXPECT_EQ(cat.Pictures[static_cast<size_t>(i)].PreBuffer, TPreBuffer{}) << i;
 }
 
 TEST_F(PrefetchTest, ThreadCountFollowsTheOptions) {

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -467,4 +468,59 @@ TEST(NameOrder, CaseInsensitiveFirstThenCaseSensitive) {
     EXPECT_FALSE(FolderScanner::NameLess("a", "A"));
     EXPECT_FALSE(FolderScanner::NameLess("a", "a"));
     EXPECT_TRUE(FolderScanner::NameLess("_", "a"));
+}
+
+// /proc leads back to the whole machine through /proc/<pid>/root; the kernel's tables are never entered,
+// whether listed or reached through a link.
+TEST_F(ScannerTest, PseudoFileSystemsAreNeverEntered) {
+    if (!QFileInfo(QStringLiteral("/proc/self")).isDir())
+        GTEST_SKIP() << "no /proc here";
+    file("a.png");
+    symlink(QStringLiteral("/proc"), "proc-link");
+    symlink(QStringLiteral("/sys"), "sys-link");
+    settings_.SearchPNG = true;
+    FolderScanner scanner(cat_, settings_, host_);
+    scanner.SetSkippedFolders({});
+    scanner.ScanFolder(QStringLiteral("/proc/self/"));
+    scanner.ScanFolder(root_);
+    EXPECT_EQ(pictures(), QStringList{"a.png"});
+    EXPECT_EQ(folders(), QStringList{""});
+}
+
+// A name that is not valid in the system's encoding cannot be recorded (its bytes would come back as
+// another name); it is not passed over silently but counted, with its full path, where it would have been
+// searched: a picture of an enabled type, or a folder while subfolders are walked.
+TEST_F(ScannerTest, NamesTheSystemCannotSpellAreCountedWithTheirPaths) {
+    if (QFile::encodeName(QFile::decodeName("Caf\xe9")) == "Caf\xe9")
+        GTEST_SKIP() << "every byte is a character in this locale";
+    file("a.png");
+    const QByteArray base = QFile::encodeName(root_);
+    for (const char* name : {"Caf\xe9.png", "Caf\xe9.txt"}) {
+        QFile f(QFile::decodeName(base + name));
+        const int fd = ::open((base + name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "xyz", 3), 3);
+        ::close(fd);
+    }
+    ASSERT_EQ(::mkdir((base + "Alb\xfcm").constData(), 0700), 0);
+    settings_.SearchPNG = true;
+    FolderScanner scanner(cat_, settings_, host_);
+    scanner.SetSkippedFolders({});
+    scanner.ScanFolder(root_);
+    EXPECT_EQ(pictures(), QStringList{"a.png"});
+    std::vector<QByteArray> passed = scanner.PassedOverNames();
+    std::sort(passed.begin(), passed.end());
+    EXPECT_EQ(passed, (std::vector<QByteArray>{base + "Alb\xfcm", base + "Caf\xe9.png"}));
+}
+
+// Each folder is listed once for all its masks and subfolders; a deep chain of folders is walked with one
+// listing per level, not a resolution of the whole path at every level.
+TEST_F(ScannerTest, DeepTreeIsWalkedToItsBottom) {
+    QString rel;
+    for (int level = 0; level < 300; ++level)
+        rel += QStringLiteral("d/");
+    file(rel + "deep.png");
+    settings_.SearchPNG = true;
+    scan({""});
+    EXPECT_EQ(pictures(), QStringList{rel + "deep.png"});
 }

@@ -14,9 +14,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <optional>
 
 namespace {
@@ -469,4 +471,92 @@ TEST_F(CacheTest, DamagedMemoIsIgnoredAndRewritten) {
         fixtures::ExpectSameMatch(plain, run.Snapshot);
         EXPECT_EQ(fixtures::ReadBytes(memo), good);
     }
+}
+
+// --- What is put in place of the cache's own files is never followed, waited on or replaced.
+
+struct NodeCase {
+    const char* name;
+    bool (*make)(const QByteArray& path, const QByteArray& victim);
+};
+
+const NodeCase kNodes[] = {
+    {"LinkToAnotherFile",
+     [](const QByteArray& p, const QByteArray& victim) { return ::symlink(victim.constData(), p.constData()) == 0; }},
+    {"Fifo", [](const QByteArray& p, const QByteArray&) { return ::mkfifo(p.constData(), 0600) == 0; }},
+};
+
+class CacheNodeTest : public CacheTest, public testing::WithParamInterface<NodeCase> {};
+
+TEST_P(CacheNodeTest, NodeInPlaceOfTheCacheAndTheMemoIsLeftAlone) {
+    const TSettings settings;
+    const fixtures::MatchSnapshot plain = runPlain(settings);
+    runCached(settings, 2, true);
+    const QString memo = cacheFolder() + MemoFiles(cacheFolder()).value(0);
+    const QString victim = pictures_.path() + QStringLiteral("/victim.txt");
+    fixtures::WriteBytes(victim, "not a cache");
+    for (const QString& own : {cacheFile(), memo}) {
+        ASSERT_TRUE(QFile::remove(own));
+        ASSERT_TRUE(GetParam().make(QFile::encodeName(own), QFile::encodeName(victim)));
+    }
+    struct stat before {};
+    ASSERT_EQ(::lstat(QFile::encodeName(cacheFile()).constData(), &before), 0);
+
+    // A blocked open would never return; the search runs aside so the test can free it and fail instead.
+    auto search = std::async(std::launch::async, [&] {
+        Catalogue cat;
+        fixtures::RecordPictures(cat, folder_, names_);
+        FakeSearchHost host;
+        SignatureCache cache(cacheFolder());
+        PartnerMemo partners(cacheFolder(), cat, settings);
+        PrefetchConfig config;
+        config.Threads = 2;
+        config.MinPicWidth = settings.MinPicWidth;
+        config.MinPicHeight = settings.MinPicHeight;
+        config.Cache = &cache;
+        {
+            PrefetchingPictureSource source(config, cat.PicCapacity, [&cat](int32_t k) { return cat.PicturePath(k); });
+            MatchPictures(cat, settings, host, source, 0, &partners);
+            source.Finish(host);
+        }
+        const bool cacheSaved = cache.Save();
+        const bool memoSaved = partners.Save();
+        const bool saved = cacheSaved || memoSaved;
+        return std::pair{fixtures::TakeSnapshot(cat), saved};
+    });
+    if (search.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        for (const QString& own : {cacheFile(), memo}) {
+            const int fd = ::open(QFile::encodeName(own).constData(), O_RDWR | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        search.wait();
+        FAIL() << "a cache file was waited on";
+    }
+    const auto [snapshot, saved] = search.get();
+    fixtures::ExpectSameMatch(plain, snapshot);
+    EXPECT_FALSE(saved) << "nothing can be written in their place";
+    EXPECT_EQ(fixtures::ReadBytes(victim), "not a cache");
+    struct stat after {};
+    ASSERT_EQ(::lstat(QFile::encodeName(cacheFile()).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CacheNodeTest, testing::ValuesIn(kNodes),
+                         [](const testing::TestParamInfo<NodeCase>& info) { return std::string(info.param.name); });
+
+// A damaged file that claims few entries but is huge is refused from its header, not read whole.
+TEST_F(CacheTest, HugeDamagedCacheFileIsRefusedFromItsHeader) {
+    const TSettings settings;
+    runCached(settings);
+    const QByteArray good = fixtures::ReadBytes(cacheFile());
+    // The good file's header, then a hole up to 1.5 GB: no disk space, but a reader of the whole would
+    // need that much memory.
+    fixtures::WriteBytes(cacheFile(), good);
+    ASSERT_EQ(::truncate(QFile::encodeName(cacheFile()).constData(), off_t{1536} << 20), 0);
+    const CachedRun again = runCached(settings);
+    EXPECT_EQ(again.Decodes, names_.size());
+    fixtures::ExpectSameMatch(runPlain(settings), again.Snapshot);
+    EXPECT_EQ(fixtures::ReadBytes(cacheFile()), good) << "rewritten whole";
 }
