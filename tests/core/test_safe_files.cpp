@@ -69,15 +69,17 @@ TEST_P(SafeWriterTest, WritesOrRefusesWithoutTouchingAnythingElse) {
     struct stat after {};
     const bool exists = ::lstat(Native(path).constData(), &after) == 0;
     if (S_ISREG(before.st_mode) || !exists || S_ISREG(after.st_mode)) {
-        if (GetParam().written && !S_ISLNK(before.st_mode))
+        if (GetParam().written && !S_ISLNK(before.st_mode)) {
             EXPECT_EQ(fixtures::ReadBytes(path), "new bytes");
+        }
     } else {
         // Never replaced: the same node, of the same kind, stands there.
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
     }
-    if (GetParam().otherAfter)
+    if (GetParam().otherAfter) {
         EXPECT_EQ(fixtures::ReadBytes(other), GetParam().otherAfter);
+    }
     // No temporary file is left behind.
     for (const QString& name : QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         EXPECT_TRUE(name == "out.csv" || name == "other.txt") << name.toStdString();
