@@ -98,6 +98,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             options.Version = true;
         } else if (arg == QLatin1String("--signature") && noValue()) {
             options.SignatureMode = true;
+        } else if (arg == QLatin1String("--follow-orientation") && noValue()) {
+            options.Settings.FollowOrientation = true;
         } else if (arg == QLatin1String("--no-subfolders") && noValue()) {
             options.Settings.ScanSubfolders = false;
         } else if (arg == QLatin1String("--identical-only") && noValue()) {
@@ -172,8 +174,8 @@ QString SynopsisText() {
     return QStringLiteral(
         "usage: voralin-cli [--types LIST] [--no-subfolders] [--identical-only] [--min-width N] [--min-height N]\n"
         "                   [--output FILE] [--quiet] [--threads N] [--no-cache] [--groups]\n"
-        "                   [--min-similarity N] FOLDER...\n"
-        "       voralin-cli --signature [--min-width N] [--min-height N] FILE...\n"
+        "                   [--min-similarity N] [--follow-orientation] FOLDER...\n"
+        "       voralin-cli --signature [--min-width N] [--min-height N] [--follow-orientation] FILE...\n"
         "       voralin-cli --help | --version\n");
 }
 
@@ -210,6 +212,7 @@ QString UsageText() {
         "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
         "  --groups           write the groups of connected pairs as JSON instead of the pairs as CSV\n"
         "  --min-similarity N leave out pairs below N percent, 0 to 100 (default 0: every pair)\n"
+        "  --follow-orientation  turn pictures as their camera recorded (EXIF, JPEG XL) before comparing\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "  --help             print this text\n"
         "  --version          print the version\n"

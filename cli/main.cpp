@@ -202,7 +202,8 @@ QString positions(const TWaveletCoefs& coefs) {
 
 // One block per file through the search's own decoding and signature steps.
 int runSignatures(const CliOptions& options) {
-    DecodingPictureSource source(options.Settings.MinPicWidth, options.Settings.MinPicHeight);
+    DecodingPictureSource source(options.Settings.MinPicWidth, options.Settings.MinPicHeight,
+                                 options.Settings.FollowOrientation);
     auto m = std::make_unique<TSignatureMatrix>();
     bool allDecoded = true;
     QString out;

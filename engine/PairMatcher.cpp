@@ -16,13 +16,13 @@ SearchProgress progress(int32_t done, const Catalogue& catalogue) {
 
 }  // namespace
 
-DecodingPictureSource::DecodingPictureSource(int32_t minPicWidth, int32_t minPicHeight)
-    : minPicWidth_(minPicWidth), minPicHeight_(minPicHeight) {
+DecodingPictureSource::DecodingPictureSource(int32_t minPicWidth, int32_t minPicHeight, bool followOrientation)
+    : minPicWidth_(minPicWidth), minPicHeight_(minPicHeight), followOrientation_(followOrientation) {
     work_.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
 }
 
 LoadResult DecodingPictureSource::Measure(int32_t, const QString& path) {
-    return LoadWorkPicture(path, work_, minPicWidth_, minPicHeight_);
+    return LoadWorkPicture(path, work_, minPicWidth_, minPicHeight_, followOrientation_);
 }
 
 void DecodingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) {

@@ -40,7 +40,8 @@ public:
 // brightness, signature matrix and positions.
 class DecodingPictureSource : public PictureSource {
 public:
-    DecodingPictureSource(int32_t minPicWidth, int32_t minPicHeight);
+    // With `followOrientation` pictures are turned as their files say before they are measured and signed.
+    DecodingPictureSource(int32_t minPicWidth, int32_t minPicHeight, bool followOrientation = false);
     LoadResult Measure(int32_t index, const QString& path) override;
     void Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWaveletCoefs& neg) override;
     // Average brightness found by the last Sign (for diagnostics).
@@ -50,6 +51,7 @@ private:
     TBitmap work_;
     int32_t minPicWidth_;
     int32_t minPicHeight_;
+    bool followOrientation_;
     int lastAverage_ = 0;
 };
 

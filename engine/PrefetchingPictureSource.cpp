@@ -150,7 +150,8 @@ void PrefetchingPictureSource::work() {
     std::exception_ptr setupError;
     try {
         decoder = config_.MakeDecoder ? config_.MakeDecoder()
-                                      : std::make_unique<DecodingPictureSource>(config_.MinPicWidth, config_.MinPicHeight);
+                                      : std::make_unique<DecodingPictureSource>(config_.MinPicWidth, config_.MinPicHeight,
+                                                                                config_.FollowOrientation);
         m = std::make_unique<TSignatureMatrix>();
         m->fill(0);
     } catch (...) {
@@ -282,7 +283,11 @@ void PrefetchingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWa
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
                    const PictureSupplyOptions& supply) {
     std::unique_ptr<SignatureCache> cache;
-    const QString cacheFolder = supply.CacheFolder.isEmpty() ? DefaultSignatureCacheFolder() : supply.CacheFolder;
+    QString cacheFolder = supply.CacheFolder.isEmpty() ? DefaultSignatureCacheFolder() : supply.CacheFolder;
+    // Turned pictures have other sizes and signatures: they keep a cache and memos of their own, so neither
+    // mode ever answers from the other's.
+    if (settings.FollowOrientation && !cacheFolder.isEmpty())
+        cacheFolder += cacheFolder.endsWith(u'/') ? QStringLiteral("oriented/") : QStringLiteral("/oriented/");
     if (supply.UseCache && !cacheFolder.isEmpty())
         cache = std::make_unique<SignatureCache>(cacheFolder);
 
@@ -292,6 +297,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     config.MinPicWidth = settings.MinPicWidth;
     config.MinPicHeight = settings.MinPicHeight;
     config.SearchOnlyIdentical = settings.SearchOnlyIdentical;
+    config.FollowOrientation = settings.FollowOrientation;
     config.Cache = cache.get();
     PrefetchingPictureSource source(std::move(config), catalogue.PicCapacity,
                                     [&catalogue](int32_t k) { return catalogue.PicturePath(k); });

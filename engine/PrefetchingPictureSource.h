@@ -24,8 +24,9 @@ struct PrefetchConfig {
     int32_t MinPicWidth = 0;
     int32_t MinPicHeight = 0;
     bool SearchOnlyIdentical = false;
+    bool FollowOrientation = false;
     SignatureCache* Cache = nullptr;  // not owned; nothing is looked up or stored when null
-    PictureSourceFactory MakeDecoder;  // empty: a DecodingPictureSource with the minimums above
+    PictureSourceFactory MakeDecoder;  // empty: a DecodingPictureSource with the minimums and turn above
 };
 
 // A PictureSource for MatchPictures that prepares pictures [i, i + look-ahead) while the matcher works on

@@ -306,6 +306,7 @@ ReducedPicture DecodeJxl(const uint8_t* data, size_t size, const ScaleChoice& sc
     picture.Width = static_cast<int32_t>(info.xsize);
     picture.Height = static_cast<int32_t>(info.ysize);
     picture.ScaleDenom = ChosenScale(scale, picture.Width, picture.Height);
+    picture.Shown = OrientationFromTag(static_cast<int>(info.orientation));
     const SourceLayout layout = format.num_channels == 3 ? SourceLayout::Rgb24
                                 : info.alpha_premultiplied ? SourceLayout::Rgba32Premultiplied
                                                            : SourceLayout::Rgba32;

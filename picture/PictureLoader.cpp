@@ -6,6 +6,7 @@
 #include "picture/DecodeLimits.h"
 #include "picture/FormatDecoders.h"
 #include "picture/JpegCodec.h"
+#include "picture/Orientation.h"
 #include "picture/RawDecoder.h"
 #include "platform/RegularFile.h"
 #include "settings/PictureTypeTable.h"
@@ -19,6 +20,7 @@
 #include <new>
 #include <array>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -52,8 +54,8 @@ void ReadWholeFile(const QString& path, std::vector<uint8_t>& data)
 }
 
 // The first frame through Qt's decoder for the format the extension names (content of another format
-// fails), flattened over black, then compressed to JPEG.
-std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
+// fails), flattened over black, then compressed to JPEG. `shown`, when given, receives the stated turn.
+std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format, Orientation* shown)
 {
     QFile file;
     if (!OpenRegularFile(file, path))
@@ -65,6 +67,8 @@ std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format)
     if (declared.isValid() && (declared.width() > kMaxJpegSide || declared.height() > kMaxJpegSide ||
                                !FitsDecodeLimit(int64_t{declared.width()} * declared.height() * 4)))
         throw PictureError("picture too large to decode");
+    if (shown)
+        *shown = ReaderOrientation(reader);
 
     // The decoded picture and its 32-bit copy, held against what the other threads decode meanwhile.
     const int64_t pixels = declared.isValid() ? int64_t{declared.width()} * declared.height() : 0;
@@ -112,12 +116,17 @@ ReducedPicture DecodeReduced(const QString& path, DecoderKind kind, const ScaleC
 }
 
 // Steps shared with the comparison pane's previews: decoder choice and JPEG conversion, into `jpeg`.
-void LoadAsJpeg(const PictureType& type, const QString& path, std::vector<uint8_t>& jpeg)
+// `shown`, when given, receives the turn the file states; only then is it looked for.
+void LoadAsJpeg(const PictureType& type, const QString& path, std::vector<uint8_t>& jpeg, Orientation* shown)
 {
     switch (type.Decoder) {
-    case DecoderKind::Jpeg: ReadWholeFile(path, jpeg); return;
-    case DecoderKind::Qt: jpeg = QtImageToJpeg(path, type.QtFormat); return;
-    case DecoderKind::Cr2: jpeg = RawToJpeg(path); return;
+    case DecoderKind::Jpeg:
+        ReadWholeFile(path, jpeg);
+        if (shown)
+            *shown = JpegOrientation(jpeg.data(), jpeg.size());
+        return;
+    case DecoderKind::Qt: jpeg = QtImageToJpeg(path, type.QtFormat, shown); return;
+    case DecoderKind::Cr2: jpeg = RawToJpeg(path, shown); return;
     default: break;
     }
     throw PictureError("unknown picture type");
@@ -203,11 +212,22 @@ void StretchOntoWork(int width, int height, NextRow nextRow, TBitmap& work)
     }
 }
 
-LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
+// The turned picture's sizes, when it is turned.
+void TurnSizes(LoadResult& result, Orientation shown)
+{
+    if (!SwapsSides(shown))
+        return;
+    std::swap(result.Width, result.Height);
+    std::swap(result.DecodedWidth, result.DecodedHeight);
+}
+
+LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight,
+                                bool followOrientation)
 {
     const PictureType& type = RequireDecoder(path);
     ThreadJpegBuffer held;
     std::vector<uint8_t>& jpeg = held.data();
+    Orientation shown = Orientation::Upright;
     if (SkipsJpegConversion(type.Decoder)) {
         const ScaleChoice scale = [&](int32_t width, int32_t height) {
             return ChooseWorkScale(height, width, minPicWidth, minPicHeight);
@@ -221,16 +241,23 @@ LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minP
         result.DecodedHeight = picture.Pixels.Height;
         int y = 0;
         StretchOntoWork(result.DecodedWidth, result.DecodedHeight, [&] { return picture.Pixels.Row(y++); }, work);
+        if (followOrientation && picture.Shown != Orientation::Upright) {
+            work = Oriented(work, picture.Shown);
+            TurnSizes(result, picture.Shown);
+        }
         return result;
     }
-    LoadAsJpeg(type, path, jpeg);
+    LoadAsJpeg(type, path, jpeg, followOrientation ? &shown : nullptr);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     const JpegHeader header = decoder.ReadHeader();
 
     LoadResult result;
     result.Height = header.Height;
     result.Width = header.Width;
-    result.ScaleDenom = ChooseWorkScale(header.Height, header.Width, minPicWidth, minPicHeight);
+    // The scale follows the sides as shown, so a turned picture decodes as its upright copy does.
+    const bool swapped = SwapsSides(shown);
+    result.ScaleDenom = ChooseWorkScale(swapped ? header.Width : header.Height, swapped ? header.Height : header.Width,
+                                        minPicWidth, minPicHeight);
     decoder.Start(result.ScaleDenom);
     result.DecodedWidth = decoder.OutputWidth();
     result.DecodedHeight = decoder.OutputHeight();
@@ -242,17 +269,27 @@ LoadResult DecodeOntoWorkBitmap(const QString& path, TBitmap& work, int32_t minP
         decoder.ReadBgrRow(row.data());
         return static_cast<const uint8_t*>(row.data());
     }, work);
+    // Turning the 128 x 128 bitmap rather than the picture keeps the one-row decoding; the two differ at
+    // most in which of two neighbouring pixels a side of a multiple of 256 samples.
+    if (shown != Orientation::Upright) {
+        work = Oriented(work, shown);
+        TurnSizes(result, shown);
+    }
     return result;
 }
 
-TBitmap DecodePreview(const QString& path, int scaleDenom)
+TBitmap DecodePreview(const QString& path, int scaleDenom, bool followOrientation)
 {
     const PictureType& type = RequireDecoder(path);
     ThreadJpegBuffer held;
     std::vector<uint8_t>& jpeg = held.data();
-    if (SkipsJpegConversion(type.Decoder))
-        return DecodeReduced(path, type.Decoder, [scaleDenom](int32_t, int32_t) { return scaleDenom; }, jpeg).Pixels;
-    LoadAsJpeg(type, path, jpeg);
+    if (SkipsJpegConversion(type.Decoder)) {
+        ReducedPicture picture =
+            DecodeReduced(path, type.Decoder, [scaleDenom](int32_t, int32_t) { return scaleDenom; }, jpeg);
+        return followOrientation ? Oriented(picture.Pixels, picture.Shown) : std::move(picture.Pixels);
+    }
+    Orientation shown = Orientation::Upright;
+    LoadAsJpeg(type, path, jpeg, followOrientation ? &shown : nullptr);
     JpegDecoder decoder(jpeg.data(), jpeg.size());
     decoder.ReadHeader();
     decoder.Start(scaleDenom);
@@ -265,25 +302,26 @@ TBitmap DecodePreview(const QString& path, int scaleDenom)
     preview.Reset(width, height, PixelFormat::Bgr24);
     for (int y = 0; y < height; ++y)
         decoder.ReadBgrRow(preview.Row(y));
-    return preview;
+    return shown == Orientation::Upright ? preview : Oriented(preview, shown);
 }
 
 }  // namespace
 
 // Lack of memory is one more reason a picture cannot be decoded, and is reported the same way.
-LoadResult LoadWorkPicture(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight)
+LoadResult LoadWorkPicture(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight,
+                           bool followOrientation)
 {
     try {
-        return DecodeOntoWorkBitmap(path, work, minPicWidth, minPicHeight);
+        return DecodeOntoWorkBitmap(path, work, minPicWidth, minPicHeight, followOrientation);
     } catch (const std::bad_alloc&) {
         throw PictureError("out of memory");
     }
 }
 
-TBitmap LoadPreviewPicture(const QString& path, int scaleDenom)
+TBitmap LoadPreviewPicture(const QString& path, int scaleDenom, bool followOrientation)
 {
     try {
-        return DecodePreview(path, scaleDenom);
+        return DecodePreview(path, scaleDenom, followOrientation);
     } catch (const std::bad_alloc&) {
         throw PictureError("out of memory");
     }

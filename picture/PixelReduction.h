@@ -2,6 +2,7 @@
 #pragma once
 
 #include "picture/Bitmap.h"
+#include "picture/Orientation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@ struct ReducedPicture {
     int32_t Height = 0;
     int ScaleDenom = 1;
     TBitmap Pixels;
+    Orientation Shown = Orientation::Upright;  // what the file says of its turn; the pixels are as stored
 };
 
 // The reduction (1, 2, 4 or 8) wanted for a picture of the given full size.

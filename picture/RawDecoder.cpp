@@ -114,6 +114,7 @@ ReducedPicture RawToReduced(const QString& path, const ScaleChoice& scale)
     ReducedPicture picture;
     picture.Width = raw->imgdata.sizes.width;
     picture.Height = raw->imgdata.sizes.height;
+    picture.Shown = OrientationFromRawFlip(raw->imgdata.sizes.flip);
     const int s = scale(picture.Width, picture.Height);
     picture.ScaleDenom = s == 2 || s == 4 || s == 8 ? s : 1;
     const int wantWidth = ReducedSide(picture.Width, picture.ScaleDenom);
@@ -135,9 +136,11 @@ ReducedPicture RawToReduced(const QString& path, const ScaleChoice& scale)
     return picture;
 }
 
-std::vector<uint8_t> RawToJpeg(const QString& path)
+std::vector<uint8_t> RawToJpeg(const QString& path, Orientation* shown)
 {
     std::unique_ptr<LibRaw> raw = OpenRaw(path);
+    if (shown)
+        *shown = OrientationFromRawFlip(raw->imgdata.sizes.flip);
     const DevelopedImage image = Develop(*raw);
 
     const PixelLayout layout = image->colors == 3 ? PixelLayout::Rgb24 : PixelLayout::Grey8;

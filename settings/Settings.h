@@ -24,6 +24,9 @@ struct TSettings {
     bool SearchAVIF = true;
     bool SearchJXL = true;
     bool SearchRAW = false;
+    // Turn pictures as their files say before they are measured and signed; off, every picture is taken as
+    // stored.
+    bool FollowOrientation = false;
 
     // Whether any row of the picture-type table is switched on.
     bool AnyTypeEnabled() const;

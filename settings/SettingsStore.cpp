@@ -39,6 +39,8 @@ constexpr std::array<SettingKey, 8> kOtherKeys{{
     {"MinPicHeight", nullptr, &TSettings::MinPicHeight},
 }};
 constexpr int kFirstOtherKeyOrder = 7;  // after the six specified picture types
+// Written after the newer picture types' keys (orders 15 to 19).
+constexpr SettingKey kFollowOrientationKey{"FollowOrientation", &TSettings::FollowOrientation, nullptr, 20};
 
 // Every key in the order it is written: the picture types' keys come from the type table.
 std::vector<SettingKey> AllKeys() {
@@ -49,6 +51,7 @@ std::vector<SettingKey> AllKeys() {
         keys.push_back(kOtherKeys[i]);
         keys.back().order = kFirstOtherKeyOrder + static_cast<int>(i);
     }
+    keys.push_back(kFollowOrientationKey);
     std::sort(keys.begin(), keys.end(), [](const SettingKey& a, const SettingKey& b) { return a.order < b.order; });
     return keys;
 }

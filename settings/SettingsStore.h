@@ -33,7 +33,7 @@ QString SettingsFilePath(const QString& settingsFolder);
 // cannot be read counts as one without keys.
 void LoadSettings(TSettings& settings, const QString& settingsFolder);
 
-// Writes the fourteen keys of section "Main", then the newer picture types' keys: booleans as "1"/"0",
+// Writes the fourteen keys of section "Main", then the newer picture types' keys and FollowOrientation: booleans as "1"/"0",
 // sizes in decimal with a sign when negative. A new file holds "[Main]" and the keys in their fixed order; in an existing file each key's
 // line is rewritten where it stands, missing keys follow the section's last line, and everything else is
 // kept. The new content replaces the file in one rename, so a failure leaves the old file whole; it throws

@@ -40,8 +40,8 @@ QImage BitmapToImage(const TBitmap& bitmap) {
     return borrowed.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage LoadPreview(const QString& path, int32_t recordedWidth, int32_t recordedHeight) {
-    return BitmapToImage(LoadPreviewPicture(path, PreviewScale(recordedWidth, recordedHeight)));
+QImage LoadPreview(const QString& path, int32_t recordedWidth, int32_t recordedHeight, bool followOrientation) {
+    return BitmapToImage(LoadPreviewPicture(path, PreviewScale(recordedWidth, recordedHeight), followOrientation));
 }
 
 int FramePenWidth(int width, int height) {

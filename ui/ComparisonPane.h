@@ -19,7 +19,7 @@ QImage BitmapToImage(const TBitmap& bitmap);
 
 // Decodes the file through the same decoder choice and JPEG conversion as the search, at the scale above.
 // Throws PictureError when the file cannot be opened or decoded.
-QImage LoadPreview(const QString& path, int32_t recordedWidth, int32_t recordedHeight);
+QImage LoadPreview(const QString& path, int32_t recordedWidth, int32_t recordedHeight, bool followOrientation = false);
 
 // The frame's pen width for a preview of w x h pixels: min(w, h) div 20, but at least 2.
 int FramePenWidth(int width, int height);

@@ -242,9 +242,10 @@ void TResultsBrowser::ListView1Click() {
 
     // Each preview replaces its picture as soon as it is decoded: a failure on the right leaves the new left
     // picture with the old texts, and goes on to the general error report.
-    QImage left = LoadPreview(cat.PicturePath(pair->PicIndex1), a.Width, a.Height);
+    const bool turned = frame_.State().settings.FollowOrientation;
+    QImage left = LoadPreview(cat.PicturePath(pair->PicIndex1), a.Width, a.Height, turned);
     pane_->SetPicture(PairSide::Left, left);
-    QImage right = LoadPreview(cat.PicturePath(pair->PicIndex2), b.Width, b.Height);
+    QImage right = LoadPreview(cat.PicturePath(pair->PicIndex2), b.Width, b.Height, turned);
     pane_->SetPicture(PairSide::Right, right);
     pane_->SetTexts(PictureInfoText(a, locale), PictureInfoText(b, locale), PercentText(pair->Similarity, locale));
     DrawImageFrame(left);

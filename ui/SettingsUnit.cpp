@@ -141,6 +141,12 @@ void TSettingsForm::SetupControls() {
                                       31 + 30 * moreRow++, 150, 23));
         typeBoxes_.push_back(moreTypeBoxes.back());
     }
+    // Beside the Application group, in the column the more types opened.
+    GroupBox6 = group("GroupBox6", QStringLiteral("Orientation"), 544, 271, 190, 74);
+    FollowOrientationCheckBox =
+        check(GroupBox6, "FollowOrientationCheckBox", QStringLiteral(" Follow the Camera"), 16, 31, 160, 23);
+    FollowOrientationCheckBox->setToolTip(
+        QStringLiteral("Turn pictures as the camera recorded them before comparing"));
     BMPCheckBox = TypeBox("BMPCheckBox");
     JPGCheckBox = TypeBox("JPGCheckBox");
     GIFCheckBox = TypeBox("GIFCheckBox");
@@ -171,13 +177,15 @@ void TSettingsForm::SetupControls() {
     OKButton = button("OKButton", QStringLiteral("OK"), 120, 364, 148, 43);
     CancelButton = button("CancelButton", QStringLiteral("Cancel"), 276, 364, 148, 43);
 
-    // Tab order by groups: the file types, then the two buttons, then the other three groups, then the more types.
+    // Tab order by groups: the file types, then the two buttons, then the other three groups, then the more
+    // types and the orientation.
     QList<QWidget*> chain = {BMPCheckBox,     JPGCheckBox,          GIFCheckBox,  PNGCheckBox,
                              TIFFCheckBox,    CR2CheckBox,          OKButton,     CancelButton,
                              RecycleCheckBox, SilentDeleteCheckBox, OnlyIdenticalCheckBox,
                              MinWidthEdit,    MinHeightEdit,        CheckUpdatesCheckBox};
     for (QCheckBox* box : moreTypeBoxes)
         chain << box;
+    chain << FollowOrientationCheckBox;
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 
@@ -231,6 +239,7 @@ void TSettingsForm::FormShow() {
     SilentDeleteCheckBox->setChecked(settings_.DeleteWithoutAsking);
     OnlyIdenticalCheckBox->setChecked(settings_.SearchOnlyIdentical);
     CheckUpdatesCheckBox->setChecked(settings_.AutoCheckUpdates);
+    FollowOrientationCheckBox->setChecked(settings_.FollowOrientation);
     MinWidthEdit->setText(QString::number(settings_.MinPicWidth));
     MinHeightEdit->setText(QString::number(settings_.MinPicHeight));
 }
@@ -242,6 +251,7 @@ void TSettingsForm::StoreControls() {
     settings_.DeleteWithoutAsking = SilentDeleteCheckBox->isChecked();
     settings_.SearchOnlyIdentical = OnlyIdenticalCheckBox->isChecked();
     settings_.AutoCheckUpdates = CheckUpdatesCheckBox->isChecked();
+    settings_.FollowOrientation = FollowOrientationCheckBox->isChecked();
     // Each size is stored as soon as it converts: a failing height leaves the new width in effect.
     settings_.MinPicWidth = ConvertEditText(MinWidthEdit->text());
     settings_.MinPicHeight = ConvertEditText(MinHeightEdit->text());

@@ -32,6 +32,7 @@ public:
     QGroupBox* GroupBox3 = nullptr;
     QGroupBox* GroupBox4 = nullptr;
     QGroupBox* GroupBox5 = nullptr;  // "More types": the picture types added after the first six
+    QGroupBox* GroupBox6 = nullptr;  // "Orientation", below the more types
     QCheckBox* BMPCheckBox = nullptr;
     QCheckBox* JPGCheckBox = nullptr;
     QCheckBox* GIFCheckBox = nullptr;
@@ -39,6 +40,7 @@ public:
     QCheckBox* TIFFCheckBox = nullptr;
     QCheckBox* CR2CheckBox = nullptr;
     std::vector<QCheckBox*> moreTypeBoxes;  // in GroupBox5, in the order of the type table
+    QCheckBox* FollowOrientationCheckBox = nullptr;
     QCheckBox* RecycleCheckBox = nullptr;
     QCheckBox* SilentDeleteCheckBox = nullptr;
     QCheckBox* OnlyIdenticalCheckBox = nullptr;

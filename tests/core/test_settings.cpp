@@ -21,7 +21,7 @@ auto Fields(const TSettings& s) {
     return std::make_tuple(s.SearchJPG, s.SearchBMP, s.SearchGIF, s.SearchPNG, s.SearchTIFF, s.SearchCR2,
                            s.SearchSimilar, s.MoveToRecycle, s.DeleteWithoutAsking, s.SearchOnlyIdentical,
                            s.AutoCheckUpdates, s.ScanSubfolders, s.MinPicWidth, s.MinPicHeight, s.SearchWEBP,
-                           s.SearchHEIC, s.SearchAVIF, s.SearchJXL, s.SearchRAW);
+                           s.SearchHEIC, s.SearchAVIF, s.SearchJXL, s.SearchRAW, s.FollowOrientation);
 }
 
 // Every field away from its default, with a negative width as a failed dialog OK can leave it.
@@ -46,6 +46,7 @@ TSettings NonDefaultSettings() {
     s.SearchAVIF = false;
     s.SearchJXL = false;
     s.SearchRAW = true;
+    s.FollowOrientation = true;
     return s;
 }
 
@@ -70,7 +71,9 @@ constexpr char kDefaultFile[] =
     "SearchHEIC=1\r\n"
     "SearchAVIF=1\r\n"
     "SearchJXL=1\r\n"
-    "SearchRAW=0\r\n";
+    "SearchRAW=0\r\n"
+    // Then the setting that turns pictures as their files say.
+    "FollowOrientation=0\r\n";
 
 class SettingsStoreTest : public testing::Test {
 protected:
@@ -167,7 +170,8 @@ TEST_F(SettingsStoreTest, SaveWritesFlagsAsDigitsAndSizesWithSign) {
                                     "SearchHEIC=0\r\n"
                                     "SearchAVIF=0\r\n"
                                     "SearchJXL=0\r\n"
-                                    "SearchRAW=1\r\n"));
+                                    "SearchRAW=1\r\n"
+                                    "FollowOrientation=1\r\n"));
 }
 
 TEST_F(SettingsStoreTest, SavedRecordLoadsBack) {
@@ -247,6 +251,8 @@ const LoadCase kLoadCases[] = {
          s.SearchWEBP = false;
          s.SearchRAW = true;
      }},
+    {"FollowOrientationRead", "[Main]\r\nFollowOrientation=1\r\n", [](TSettings& s) { s.FollowOrientation = true; }},
+    {"FollowOrientationInvalidKeepsDefault", "[Main]\r\nFollowOrientation=yes\r\n", [](TSettings&) {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsLoadTest, testing::ValuesIn(kLoadCases),
@@ -293,7 +299,8 @@ TEST_F(SettingsStoreTest, LoadThenSaveNormalisesValuesWhereTheyStand) {
                                     "SearchHEIC=1\r\n"
                                     "SearchAVIF=1\r\n"
                                     "SearchJXL=1\r\n"
-                                    "SearchRAW=0\r\n"));
+                                    "SearchRAW=0\r\n"
+                                    "FollowOrientation=0\r\n"));
     EXPECT_FALSE(Load().SearchSimilar);
 }
 
@@ -340,6 +347,7 @@ TEST_F(SettingsStoreTest, SaveKeepsOtherSectionsKeysCommentsAndPositions) {
                                     "SearchAVIF=1\r\n"
                                     "SearchJXL=1\r\n"
                                     "SearchRAW=0\r\n"
+                                    "FollowOrientation=0\r\n"
                                     "\r\n"
                                     "[Other]\r\n"
                                     "SearchJPG=0\r\n"));
