@@ -42,7 +42,11 @@ void ForgetPicture(Catalogue& catalogue, int32_t picIndex) {
 }
 
 int RowAfterFileAction(const Catalogue& catalogue, int row) {
-    if (catalogue.PairCapacity <= 0)
+    return RowAfterFileAction(catalogue.PairCapacity, row);
+}
+
+int RowAfterFileAction(int rowCount, int row) {
+    if (rowCount <= 0)
         return -1;
-    return std::min(catalogue.LastPairIndex, row);
+    return std::min(rowCount - 1, row);
 }

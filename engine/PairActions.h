@@ -34,3 +34,5 @@ void ForgetPicture(Catalogue& catalogue, int32_t picIndex);
 // The row to select after a delete or move at `row`, done or refused: the same position, or the last row
 // when the list got shorter; -1 when no pair is left.
 int RowAfterFileAction(const Catalogue& catalogue, int row);
+// The same for a list of `rowCount` rows (the rows shown under a filter).
+int RowAfterFileAction(int rowCount, int row);

@@ -1,6 +1,7 @@
 // Batch plans and runs.
 #include "results/BatchActions.h"
 
+#include "platform/FileActions.h"
 #include "platform/FileFacts.h"
 
 #include <algorithm>
@@ -13,12 +14,6 @@ const QString kReasonWholeGroup = QStringLiteral("every file of its group is mar
 
 bool contains(const std::vector<int32_t>& sorted, int32_t k) {
     return std::binary_search(sorted.begin(), sorted.end(), k);
-}
-
-QString destinationOf(const QString& folder, const QString& fileName) {
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + fileName;
-    return folder + QLatin1Char('/') + fileName;
 }
 
 }  // namespace
@@ -78,8 +73,8 @@ BatchReport RunBatch(const BatchPlan& plan, const BatchOptions& options, Catalog
         } else if (plan.Kind == BatchKind::Delete) {
             error = operations.Delete(path, options.ToTrash);
         } else {
-            error = operations.Move(path, destinationOf(options.Destination,
-                                                        catalogue.Pictures[static_cast<size_t>(k)].FileName));
+            error = operations.Move(path, MoveDestination(options.Destination,
+                                                         catalogue.Pictures[static_cast<size_t>(k)].FileName));
         }
         if (error == 0 && reason.isEmpty()) {
             report.Done.push_back(k);

@@ -5,6 +5,7 @@
 #include "ui/FolderDialog.h"
 #include "ui/MainFrame.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,14 @@ const QString kPlaceholderAtStart =
     QStringLiteral("       You can drag directories here from the Windows Explorer");
 const QString kPlaceholderLater = QStringLiteral("       You can drag directories from the Windows Explorer");
 constexpr QChar kDelimiter = QLatin1Char('/');
+// Where an entry keeps its reference flag.
+constexpr int kReferenceRole = Qt::UserRole + 1;
+const QString kReferenceTip = QStringLiteral("Reference folder: its pictures are searched, but never marked, "
+                                             "deleted or moved");
+
+bool IsReferenceItem(const QListWidgetItem* item) {
+    return item && item->data(kReferenceRole).toBool();
+}
 
 QString WithDelimiter(const QString& folder) {
     return folder.endsWith(kDelimiter) ? folder : folder + kDelimiter;
@@ -92,6 +101,47 @@ TFolderList::TFolderList(TMainFrame& frame, TFolderDialog& folderDialog, TDesign
     connect(start_, &QPushButton::clicked, this, &TFolderList::startClicked);
     connect(scanLabel_, &TClickLabel::clicked, this, &TFolderList::scanLabelClicked);
     connect(scanSubfolders_, &QCheckBox::toggled, this, [this](bool on) { frame_.State().settings.ScanSubfolders = on; });
+    setupReferenceAction();
+}
+
+void TFolderList::setupReferenceAction() {
+    referenceAction_ = new QAction(QStringLiteral("Reference folder (never touch)"), list_);
+    referenceAction_->setObjectName(QStringLiteral("ReferenceFolder1"));
+    referenceAction_->setCheckable(true);
+    list_->addAction(referenceAction_);
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(referenceAction_, &QAction::triggered, this, &TFolderList::ToggleReferenceFolder);
+    connect(list_, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem* item) { referenceAction_->setChecked(IsReferenceItem(item)); });
+}
+
+void TFolderList::ToggleReferenceFolder() {
+    const int index = SelectedFolderIndex();
+    if (frame_.State().PlaceholderShown || index < 0) {
+        referenceAction_->setChecked(false);
+        return;
+    }
+    QListWidgetItem* item = list_->item(index);
+    const bool on = !IsReferenceItem(item);
+    item->setData(kReferenceRole, on);
+    QFont font = item->font();
+    font.setItalic(on);
+    item->setFont(font);
+    item->setIcon(on ? QIcon(QStringLiteral(":/voralin/reference-folder.svg")) : QIcon());
+    item->setToolTip(on ? item->text() + QStringLiteral("\n") + kReferenceTip : item->text());
+    referenceAction_->setChecked(on);
+    emit referenceFoldersChanged();
+}
+
+QStringList TFolderList::ReferenceFolders() const {
+    QStringList folders;
+    if (frame_.State().PlaceholderShown)
+        return folders;
+    for (int i = 0; i < list_->count(); ++i) {
+        if (IsReferenceItem(list_->item(i)))
+            folders.append(list_->item(i)->text());
+    }
+    return folders;
 }
 
 QWidget* TFolderList::Panel() const {
@@ -227,6 +277,7 @@ void TFolderList::RemoveFolderButtonClick() {
         delete list_->takeItem(index);
     if (list_->count() == 0)
         showPlaceholder(kPlaceholderLater);
+    emit referenceFoldersChanged();
 }
 
 void TFolderList::DirectoriesListBoxKeyDown(int key) {
@@ -236,6 +287,7 @@ void TFolderList::DirectoriesListBoxKeyDown(int key) {
     const int index = SelectedFolderIndex();
     if (index >= 0)
         delete list_->takeItem(index);
+    emit referenceFoldersChanged();
 }
 
 void TFolderList::MoveFolderUpButtonClick() {
@@ -261,6 +313,7 @@ void TFolderList::ClearDirectoriesButtonClick() {
         return;
     list_->clear();
     showPlaceholder(kPlaceholderLater);
+    emit referenceFoldersChanged();
 }
 
 void TFolderList::Label1Click() {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 
+class QAction;
 class QCheckBox;
 class QListWidget;
 class QPushButton;
@@ -41,6 +42,14 @@ public:
     // Index of the selected folder, or -1.
     int SelectedFolderIndex() const;
     QStringList Items() const;
+
+    // Makes the selected folder a reference folder ("never touch") or an ordinary one again; the flag goes
+    // with the entry when it is moved and goes away with it.
+    void ToggleReferenceFolder();
+    // The reference folders, in the list's order.
+    QStringList ReferenceFolders() const;
+    // The list's menu item for the switch (checked when the selected folder is one).
+    QAction* ReferenceAction() const { return referenceAction_; }
     bool ScanSubfolders() const;
     void SetScanSubfolders(bool on);
 
@@ -60,6 +69,8 @@ signals:
     void startClicked();
     void scanLabelClicked();
     void deleteKeyPressed(int key);
+    // An entry became or stopped being a reference folder, or left the list.
+    void referenceFoldersChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +80,7 @@ private:
     void leavePlaceholder();
     void showPlaceholder(const QString& line);
     void appendFolder(const QString& folder);
+    void setupReferenceAction();
 
     TMainFrame& frame_;
     TFolderDialog& folderDialog_;
@@ -85,4 +97,5 @@ private:
     QPushButton* start_ = nullptr;
     QCheckBox* scanSubfolders_ = nullptr;
     TClickLabel* scanLabel_ = nullptr;
+    QAction* referenceAction_ = nullptr;
 };

@@ -9,8 +9,11 @@
 #include "ui/FolderDialog.h"
 #include "ui/MainComparisonView.h"
 #include "ui/MainFrame.h"
+#include "ui/PairListHold.h"
 #include "ui/PairListModel.h"
+#include "ui/ResultsViews.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -58,29 +61,6 @@ QString NoTrashText() {
 
 }  // namespace
 
-// Held while a sort lets pending events run: the window is in its sorting state, so header clicks, file
-// actions, the swap and the export do nothing and a new search cannot be started, and a close request
-// defers the catalogue's release until the sort has let go of the pair list.
-class TResultsBrowser::SortScope {
-public:
-    explicit SortScope(TMainFrame& frame)
-        : frame_(frame), hold_(frame.State().catalogue), before_(frame.WindowState()) {
-        frame_.ChangeWindowState(TWindowState::Sorting);
-    }
-    ~SortScope() {
-        // A close during the sort stays a close.
-        if (frame_.WindowState() == TWindowState::Sorting)
-            frame_.ChangeWindowState(before_);
-    }
-    SortScope(const SortScope&) = delete;
-    SortScope& operator=(const SortScope&) = delete;
-
-private:
-    TMainFrame& frame_;
-    Catalogue::SearchUse hold_;
-    TWindowState before_;
-};
-
 TResultsBrowser::TResultsBrowser(TMainFrame& frame, TFolderDialog& folderDialog, TDesignScale scale,
                                  QWidget* centralPanel, QWidget* parent)
     : QObject(parent), frame_(frame), folderDialog_(folderDialog), S(scale) {
@@ -109,6 +89,32 @@ TResultsBrowser::TResultsBrowser(TMainFrame& frame, TFolderDialog& folderDialog,
     list_ = new QTableView(bottomPanel_);
     list_->setObjectName(QStringLiteral("ListView1"));
     setupList();
+    views_ = new TResultsViews(frame_, *model_, list_, folderDialog_, bottomPanel_);
+    connect(views_, &TResultsViews::pairChosen, this, &TResultsBrowser::showChosenPair);
+    connect(views_, &TResultsViews::minSimilarityChanged, this, &TResultsBrowser::filterChanged);
+    connect(views_, &TResultsViews::batchFinished, this,
+            [this] { refreshAfterFileAction(std::max(0, list_->currentIndex().row())); });
+    setupMarkActions();
+}
+
+void TResultsBrowser::setupMarkActions() {
+    // Marking from the pair list: the file of either column of the selected row.
+    const auto markAction = [this](const char* name, const QString& text, PairSide side) {
+        auto* action = new QAction(text, list_);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, side] {
+            if (const std::optional<ActionTarget> target = targetOf(side))
+                views_->ToggleMark(target->PicIndex);
+        });
+        list_->addAction(action);
+    };
+    markAction("MarkOriginal1", QStringLiteral("Mark or unmark the original image"), PairSide::Left);
+    markAction("MarkDuplicate1", QStringLiteral("Mark or unmark the duplicate image"), PairSide::Right);
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TResultsBrowser::AddMenus(QMenuBar* menuBar, QAction* before) {
+    views_->AddMenus(menuBar, before);
 }
 
 QWidget* TResultsBrowser::BottomPanel() const {
@@ -160,7 +166,7 @@ void TResultsBrowser::layoutBottom() {
     const int h = bottomPanel_->height();
     const int summaryHeight = S(kSummaryPanelHeight);
     summaryPanel_->setGeometry(0, 0, w, summaryHeight);
-    list_->setGeometry(0, summaryHeight, w, std::max(0, h - summaryHeight));
+    list_->setGeometry(views_->Place(QRect(0, summaryHeight, w, std::max(0, h - summaryHeight))));
 
     // Long counts push the next label along instead of running into it.
     const int gap = S(16);
@@ -180,8 +186,10 @@ void TResultsBrowser::LayoutPane(int top) {
 }
 
 void TResultsBrowser::SetGroupEnabled(TControl group, bool on) {
-    if (group == TControl::ResultsList)
+    if (group == TControl::ResultsList) {
         list_->setEnabled(on);
+        views_->SetEnabled(on);
+    }
     pane_->SetGroupEnabled(group, on);
 }
 
@@ -210,7 +218,12 @@ int TResultsBrowser::SelectedRow() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+int TResultsBrowser::selectedPair() const {
+    return model_->PairOfRow(SelectedRow());
+}
+
 void TResultsBrowser::BeginResultsUpdate() {
+    views_->SearchStarted();
     model_->SetRowCount(0);
     list_->setUpdatesEnabled(false);
 }
@@ -218,6 +231,31 @@ void TResultsBrowser::BeginResultsUpdate() {
 void TResultsBrowser::SetResultRowCount(int rows) {
     // After a close the pairs are released (or about to be): the list stays empty.
     model_->SetRowCount(frame_.WindowState() == TWindowState::Closing ? 0 : rows);
+    views_->PairsChanged();
+}
+
+void TResultsBrowser::filterChanged(int percent) {
+    if (!PairListFree(frame_.WindowState()))
+        return;
+    const int pair = selectedPair();
+    const int row = SelectedRow();
+    model_->SetMinSimilarity(percent);
+    views_->PairsChanged();
+    const int shownRow = model_->RowOfPair(pair);
+    const int next = shownRow >= 0 ? shownRow : RowAfterFileAction(ResultRowCount(), std::max(0, row));
+    if (next < 0)
+        return;
+    list_->selectRow(next);
+    if (next != shownRow)
+        ListView1Click();
+}
+
+void TResultsBrowser::showChosenPair(int pair) {
+    const int row = model_->RowOfPair(pair);
+    if (row < 0)
+        return;
+    list_->selectRow(row);
+    ListView1Click();
 }
 
 void TResultsBrowser::EndResultsUpdate() {
@@ -233,7 +271,7 @@ void TResultsBrowser::SelectFirstRowAndShow() {
 
 void TResultsBrowser::ListView1Click() {
     const Catalogue& cat = frame_.State().catalogue;
-    const std::optional<TPicturePair> pair = PairAtRow(cat, ResultRowCount(), SelectedRow());
+    const std::optional<TPicturePair> pair = PairAtRow(cat, cat.PairCapacity, selectedPair());
     if (!pair)
         return;
     const TPicInfo& a = cat.Pictures[static_cast<size_t>(pair->PicIndex1)];
@@ -263,7 +301,7 @@ void TResultsBrowser::ListView1ColumnClick(int column) {
     state.SortDescending = column == state.SortColumn ? !state.SortDescending : false;
     {
         RedrawPause pause(list_);
-        SortScope busy(frame_);
+        TPairListHold busy(frame_);
         const std::function<void()> processMessages = [this] { frame_.ProcessMessages(); };
         switch (column) {
         case 0:
@@ -295,7 +333,12 @@ void TResultsBrowser::ListView1KeyUp(int key) {
 }
 
 std::optional<ActionTarget> TResultsBrowser::targetOf(PairSide side) const {
-    return ActionTargetOf(frame_.State().catalogue, ResultRowCount(), SelectedRow(), side);
+    std::optional<ActionTarget> target =
+        ActionTargetOf(frame_.State().catalogue, frame_.State().catalogue.PairCapacity, selectedPair(), side);
+    // The action comes back to the row it started from, which under the filter is not the pair's number.
+    if (target)
+        target->Row = SelectedRow();
+    return target;
 }
 
 // Reveal and open neither change the pair list, so a sort in progress does not hold them back.
@@ -324,6 +367,7 @@ void TResultsBrowser::SwapImagesButtonClick() {
     if (!PairListFree(frame_.WindowState()))
         return;
     const int row = SelectedRow();
+    const int pairIndex = selectedPair();
     if (row < 0) {
         const QImage left = pane_->Picture(PairSide::Left);
         pane_->SetPicture(PairSide::Left, pane_->Picture(PairSide::Right));
@@ -331,12 +375,22 @@ void TResultsBrowser::SwapImagesButtonClick() {
         return;
     }
     Catalogue& cat = frame_.State().catalogue;
-    if (row > cat.LastPairIndex)
+    if (pairIndex < 0 || pairIndex > cat.LastPairIndex)
         return;
-    TPicturePair& pair = cat.PicturePairs[static_cast<size_t>(row)];
+    TPicturePair& pair = cat.PicturePairs[static_cast<size_t>(pairIndex)];
     std::swap(pair.PicIndex1, pair.PicIndex2);
     model_->RowChanged(row);
+    views_->PairsChanged();
     ListView1Click();
+}
+
+bool TResultsBrowser::refusedAsReference(int32_t picture, const QString& what) {
+    if (!views_->IsReference(picture))
+        return false;
+    frame_.Services().ShowMessage(frame_.Window(), MessageKind::Error,
+                                  what + kMessageLineBreak + QStringLiteral("It lies in a reference folder."),
+                                  MessageButtons::Ok);
+    return true;
 }
 
 bool TResultsBrowser::fileStillThere(const QString& path, const QString& name) {
@@ -354,7 +408,7 @@ void TResultsBrowser::refreshAfterFileAction(int row) {
     const Catalogue& cat = frame_.State().catalogue;
     SetResultRowCount(cat.PairCapacity);
     list_->setUpdatesEnabled(true);
-    const int next = RowAfterFileAction(cat, row);
+    const int next = RowAfterFileAction(ResultRowCount(), row);
     if (next >= 0)
         list_->selectRow(next);
     frame_.EnterIdleState();
@@ -372,7 +426,8 @@ void TResultsBrowser::DeletePicture(PairSide side) {
     PlatformServices& services = frame_.Services();
     const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
     const QString path = cat.PicturePath(target->PicIndex);
-    if (!fileStillThere(path, name))
+    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot delete file ") + name) ||
+        !fileStillThere(path, name))
         return;
     QThread::msleep(kDeletePauseMs);
     if (!settings.DeleteWithoutAsking &&
@@ -404,7 +459,8 @@ void TResultsBrowser::MovePicture(PairSide side) {
     PlatformServices& services = frame_.Services();
     const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
     const QString path = cat.PicturePath(target->PicIndex);
-    if (!fileStillThere(path, name))
+    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot move file ") + name) ||
+        !fileStillThere(path, name))
         return;
     folderDialog_.Caption = QStringLiteral("Move ") + name + QStringLiteral(" to selected folder");
     if (!folderDialog_.Execute())
@@ -435,8 +491,12 @@ void TResultsBrowser::SavelistofdupliacatestoCSV1Click() {
                              MessageButtons::Ok);
         return;
     }
+    // With the filter on, the file holds the pairs shown, and the dialog says so.
+    QString title = QStringLiteral("Save your list of Duplicates to CSV file");
+    if (model_->FilterOn())
+        title += QStringLiteral(" (only the pairs shown: at least %1 %)").arg(model_->MinSimilarity());
     const SaveChoice choice =
-        services.ChooseSaveFile(frame_.Window(), QStringLiteral("Save your list of Duplicates to CSV file"),
+        services.ChooseSaveFile(frame_.Window(), title,
                                 QStringLiteral("CSV files (*.csv);;Any file (*)"), QStringLiteral("csv"));
     if (!choice.accepted || choice.path.isEmpty())
         return;
@@ -448,5 +508,8 @@ void TResultsBrowser::SavelistofdupliacatestoCSV1Click() {
         return;
     // The old file is not deleted first: the new one replaces it only once it is complete, so a failed
     // write (reported by the general error report) leaves the old file as it was.
-    WriteFileAtomically(choice.path, PairListCsv(frame_.State().catalogue, frame_.State().SystemNumberFormat));
+    const Catalogue& cat = frame_.State().catalogue;
+    const QLocale& locale = frame_.State().SystemNumberFormat;
+    WriteFileAtomically(choice.path, model_->FilterOn() ? PairListCsv(cat, locale, model_->ShownPairs())
+                                                        : PairListCsv(cat, locale));
 }

@@ -11,12 +11,15 @@
 #include <QObject>
 #include <optional>
 
+class QAction;
+class QMenuBar;
 class QTableView;
 class TComparisonView;
 class TFolderDialog;
 class TMainFrame;
 class TPairListModel;
 class TPanel;
+class TResultsViews;
 
 class TResultsBrowser : public QObject {
     Q_OBJECT
@@ -58,6 +61,11 @@ public:
     // Enables the list or the pane's groups; other groups are not the browser's.
     void SetGroupEnabled(TControl group, bool on);
 
+    // The groups view, the marks, the filter and the batch actions over the list.
+    TResultsViews& Views() { return *views_; }
+    // Their menus, before `before`.
+    void AddMenus(QMenuBar* menuBar, QAction* before);
+
 signals:
     void listClicked();
     void headerClicked(int column);
@@ -72,12 +80,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class SortScope;
     void setupList();
     void layoutBottom();
     std::optional<ActionTarget> targetOf(PairSide side) const;
     bool fileStillThere(const QString& path, const QString& name);
     void refreshAfterFileAction(int row);
+    // The pair of the selected row (under the filter a row is not the pair of that number), or -1.
+    int selectedPair() const;
+    // The picture lies in a reference folder: says so and refuses the action `what` names.
+    bool refusedAsReference(int32_t picture, const QString& what);
+    // Another similarity filter: the selection stays on its pair while that is shown.
+    void filterChanged(int percent);
+    void showChosenPair(int pair);
+    void setupMarkActions();
 
     TMainFrame& frame_;
     TFolderDialog& folderDialog_;
@@ -90,4 +105,5 @@ private:
     QLabel* diskUsage_ = nullptr;
     QTableView* list_ = nullptr;
     TPairListModel* model_ = nullptr;
+    TResultsViews* views_ = nullptr;
 };

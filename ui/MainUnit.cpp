@@ -9,6 +9,7 @@
 #include "ui/HelpPage.h"
 #include "ui/MainFolderList.h"
 #include "ui/MainResults.h"
+#include "ui/ResultsViews.h"
 #include "ui/MainSearchPanel.h"
 #include "ui/MainWidgets.h"
 #include "ui/SiteAddresses.h"
@@ -91,6 +92,9 @@ TMainForm::TMainForm(PlatformServices& services, PictureSupplyOptions supply, QW
 
     SetupMenus();
     SetupRegions();
+    results_->AddMenus(menuBar(), frame_->Settings1);
+    results_->Views().MarksMenu()->addSeparator();
+    results_->Views().MarksMenu()->addAction(folders_->ReferenceAction());
     setMinimumSize(S(kMinOuterWidth - kFrameWidth), S(kMinOuterHeight - kFrameHeight));
     resize(S(kClientWidth), S(kClientHeight) + menuBar()->sizeHint().height());
     ConnectRegions();
@@ -225,6 +229,10 @@ void TMainForm::ConnectRegions() {
             bySide(&TMainForm::BrowseImageButton1Click, &TMainForm::BrowseImageButton2Click));
     connect(results_, &TResultsBrowser::deleteClicked, this,
             bySide(&TMainForm::DeleteImageButton1Click, &TMainForm::DeleteImageButton2Click));
+
+    results_->Views().SetReferenceSource([this] { return folders_->ReferenceFolders(); });
+    connect(folders_, &TFolderList::referenceFoldersChanged, this,
+            [this] { Guarded([this] { results_->Views().ReferenceFoldersChanged(); }); });
 
     connect(searchPanel_, &TSearchPanel::timerTicked, this, guarded(&TMainForm::Timer1Timer));
 }

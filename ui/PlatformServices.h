@@ -4,6 +4,7 @@
 
 #include "platform/FileActions.h"
 
+#include <QDialog>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -57,6 +58,9 @@ public:
     virtual bool RevealFile(const QString& path) = 0;
     // Moves the file to the user's trash so it can be restored.
     virtual FileOpResult MoveToTrash(const QString& path) = 0;
+    // Runs a modal dialog that a window made for one question (the keep-rules) and returns its result
+    // (QDialog::Accepted or Rejected).
+    virtual int RunDialog(QDialog& dialog) { return dialog.exec(); }
 
     // OpenUrl, and when that fails an error box "Cannot open " followed by `shownName` (what the user knows
     // the target as: a file name without its folder, a page, an address).

@@ -1,6 +1,7 @@
 // Groups, the similarity filter, marks, keep-rules, reference folders and batch actions over real catalogues.
 #include "engine/CsvWriter.h"
 #include "results/BatchActions.h"
+#include "results/BatchTexts.h"
 #include "results/KeepRules.h"
 #include "results/PairFilter.h"
 #include "results/ResultGroups.h"
@@ -580,6 +581,45 @@ TEST(ResultMarksTest, MarksFollowPicturesThroughSortsAndClearForANewSearch) {
     marks.Clear();
     EXPECT_EQ(marks.Count(), 0);
     EXPECT_FALSE(marks.IsMarked(3));
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------------------
+// Texts of a batch
+
+TEST(BatchTextsTest, ConfirmationNamesCountSizeAndWhereAndTheSummaryNamesReasons) {
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    BatchPlan plan;
+    plan.Files = {1, 2};
+    plan.Bytes = 3 * 1024 * 1024;
+    BatchOptions options;
+    EXPECT_EQ(BatchConfirmationText(plan, options, us), "Move the 2 marked files (3.00 MB) to the trash?");
+    options.ToTrash = false;
+    EXPECT_EQ(BatchConfirmationText(plan, options, us), "Delete the 2 marked files (3.00 MB) permanently?");
+    plan.Kind = BatchKind::Move;
+    options.Destination = "/backup/";
+    EXPECT_EQ(BatchConfirmationText(plan, options, us), "Move the 2 marked files (3.00 MB) to\n\r/backup/?");
+    EXPECT_EQ(WholeGroupsQuestionText(1, us),
+              "In 1 group every file is marked.\n\rDelete every file of that group too? No keeps them all.");
+
+    const Catalogue c = catalogueOf(numbered(20), {});
+    BatchReport report;
+    report.Done = {0};
+    report.BytesDone = 1000;
+    report.Cancelled = true;
+    report.NotAttempted = 2;
+    for (int32_t k = 1; k <= kSummaryFailureLines + 2; ++k)
+        report.Failed.push_back({k, EACCES, {}});
+    const QStringList lines = BatchSummaryText(report, BatchKind::Delete, c, us).split("\n\r");
+    ASSERT_EQ(lines.size(), 3 + kSummaryFailureLines + 1);
+    EXPECT_EQ(lines[0], "Deleted 1 file (1000 B).");
+    EXPECT_EQ(lines[1], "Cancelled: 2 files not tried.");
+    EXPECT_EQ(lines[2], "Not done: 17 files");
+    EXPECT_EQ(lines[3], "1.jpg: " + qt_error_string(EACCES));
+    EXPECT_EQ(lines.last(), "and 2 more");
 }
 
 }  // namespace

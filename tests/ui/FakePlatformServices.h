@@ -67,5 +67,9 @@ public:
         return MoveFileToTrash(path);
     }
 
+    // Answers the dialogs a window runs for one question; without it every such dialog is cancelled.
+    std::function<int(QDialog&)> onDialog;
+    int RunDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : int(QDialog::Rejected); }
+
     QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
 };
