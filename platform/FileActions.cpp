@@ -119,7 +119,7 @@ FileOpResult DeletePictureFile(const QString& path, bool toTrash, const TrashMov
         return trash(path);
     if (::unlink(QFile::encodeName(path).constData()) != 0)
         return Failed(errno);
-    return {true, 0};
+    return {true, 0, false, {}};
 }
 
 QString MoveDestination(const QString& folder, const QString& fileName) {
@@ -131,7 +131,7 @@ QString MoveDestination(const QString& folder, const QString& fileName) {
 FileOpResult MovePictureFile(const QString& source, const QString& destination) {
     const int error = RenameWithoutReplacing(QFile::encodeName(source), QFile::encodeName(destination));
     if (error == 0)
-        return {true, 0};
+        return {true, 0, false, destination};
     if (error == EXDEV)
         return MoveFileByCopy(source, destination);
     return Failed(error);
@@ -198,5 +198,5 @@ FileOpResult MoveFileByCopy(const QString& source, const QString& destination) {
         ::unlink(to.constData());
         return Failed(error);
     }
-    return {true, 0};
+    return {true, 0, false, destination};
 }

@@ -10,6 +10,7 @@ struct FileOpResult {
     bool ok = false;
     int errorCode = 0;              // errno on failure
     bool trashUnavailable = false;  // the file's volume has no trash that can be used; the file is untouched
+    QString location{};             // on success: the trash entry's file or the new path; empty when deleted for good
 };
 
 // Gives the file's owner write permission again, following a symbolic link to its target, so that a

@@ -2,6 +2,8 @@
 // POSIX calls so that every failure is known and nothing is ever copied across volumes.
 #include "platform/Trash.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -163,9 +165,10 @@ FileOpResult MoveIntoTrash(const QString& path, const QString& trashFolder, cons
             ::unlink(infoPath.constData());
             return NoTrash(writeError != 0 ? writeError : closeError);
         }
-        const int moveError = RenameWithoutReplacing(source, Native(files + QLatin1Char('/') + entry));
+        const QString entryFile = files + QLatin1Char('/') + entry;
+        const int moveError = RenameWithoutReplacing(source, Native(entryFile));
         if (moveError == 0)
-            return {true, 0};
+            return {true, 0, false, entryFile};
         ::unlink(infoPath.constData());
         if (moveError == EEXIST)
             continue;  // a file left in files/ without its info: take the next name
@@ -201,6 +204,82 @@ FileOpResult MoveFileToTrash(const QString& path) {
     // A volume's trash records paths from the volume's top, so the entry survives another mount point.
     const QString relative = full.mid(top == QLatin1String("/") ? 1 : top.size() + 1);
     return MoveIntoTrash(path, trash, Native(relative));
+}
+
+namespace {
+
+// "trash/files/NAME" -> "trash/info/NAME.trashinfo", or empty when the path is not in a files/ folder.
+QString InfoFileOf(const QString& entryFile) {
+    const QFileInfo entry(entryFile);
+    const QString files = entry.absolutePath();
+    if (QFileInfo(files).fileName() != QLatin1String("files"))
+        return {};
+    return QFileInfo(files).absolutePath() + QStringLiteral("/info/") + entry.fileName() + QStringLiteral(".trashinfo");
+}
+
+// The location an info file records, decoded to native bytes; empty when it has none.
+QByteArray RecordedLocation(const QString& infoFile) {
+    QFile file;
+    if (!OpenRegularFile(file, infoFile))
+        return {};
+    for (const QByteArray& line : file.read(64 * 1024).split('\n')) {
+        if (line.startsWith("Path="))
+            return QByteArray::fromPercentEncoding(line.mid(5).trimmed());
+    }
+    return {};
+}
+
+}  // namespace
+
+FileOpResult RestoreFromTrash(const QString& entryFile, const QString& originalPath) {
+    const QString infoFile = InfoFileOf(entryFile);
+    if (infoFile.isEmpty())
+        return {false, EINVAL};
+    struct stat entry {};
+    if (::lstat(Native(entryFile).constData(), &entry) != 0)
+        return {false, errno};
+    const QString folder = QFileInfo(originalPath).absolutePath();
+    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
+        return {false, errno != 0 ? errno : EACCES};
+    if (const int error = RenameWithoutReplacing(Native(entryFile), Native(originalPath)))
+        return {false, error};
+    // A file manager would otherwise list an entry whose file has gone.
+    ::unlink(Native(infoFile).constData());
+    return {true, 0};
+}
+
+QStringList TrashEntriesFor(const QString& originalPath) {
+    const QString absolute = QFileInfo(originalPath).absoluteFilePath();
+    QString folder = QFileInfo(absolute).absolutePath();
+    while (!QFileInfo::exists(folder) && folder != QLatin1String("/"))
+        folder = QFileInfo(folder).absolutePath();
+    const QString real = RealPath(folder);
+    const QString top = VolumeTopOf(real.isEmpty() ? folder : real);
+    const QString topSlash = top == QLatin1String("/") ? top : top + QLatin1Char('/');
+    struct Candidate {
+        QString trash;
+        QByteArray location;
+    };
+    const QByteArray full = Native(absolute);
+    const QByteArray relative = absolute.startsWith(topSlash) ? Native(absolute.mid(topSlash.size())) : full;
+    const Candidate candidates[] = {
+        {HomeTrashFolder(), full},
+        {top + QStringLiteral("/.Trash/") + OwnUid(), relative},
+        {topSlash + QStringLiteral(".Trash-") + OwnUid(), relative},
+    };
+    QStringList found;
+    for (const Candidate& candidate : candidates) {
+        const QDir info(candidate.trash + QStringLiteral("/info"));
+        for (const QString& name : info.entryList({QStringLiteral("*.trashinfo")}, QDir::Files | QDir::Hidden)) {
+            const QByteArray location = RecordedLocation(info.filePath(name));
+            if (location != candidate.location && location != full)
+                continue;
+            const QString entryFile = candidate.trash + QStringLiteral("/files/") + name.chopped(10);
+            if (!found.contains(entryFile))
+                found.append(entryFile);
+        }
+    }
+    return found;
 }
 
 bool TrashFolderRule::IsInsideTrash(const QString& canonical) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // The user's own trash: $XDG_DATA_HOME/Trash, or ~/.local/share/Trash when that variable is unset or not
 // an absolute path. Not created here.
@@ -32,6 +33,16 @@ FileOpResult MoveIntoTrash(const QString& path, const QString& trashFolder, cons
 // trash. Never copies across volumes; where no trash can be used the result says trashUnavailable and the
 // file stays where it was.
 FileOpResult MoveFileToTrash(const QString& path);
+
+// Puts a trash entry back: `entryFile` (a trash's files/NAME) is given the name `originalPath` again, never
+// replacing a file there (EEXIST), its missing folders are made again, and only then is its info file
+// removed. The entry must lie in a trash folder (EINVAL otherwise). `location` receives nothing.
+FileOpResult RestoreFromTrash(const QString& entryFile, const QString& originalPath);
+
+// The entry files of the trashes that a file once at `originalPath` can have gone to (the home trash and the
+// trashes of the volume the path lies on) whose info file names that path. For records whose confirmation
+// was lost: the caller checks which one, if any, is the file.
+QStringList TrashEntriesFor(const QString& originalPath);
 
 // Tells whether walked folders are trash folders: the home trash, and `.Trash` and `.Trash-UID` at the top
 // of a volume, with everything inside them. Each folder that could be one is looked at once, when a walk
