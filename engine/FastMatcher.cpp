@@ -445,9 +445,10 @@ void FastPartnerFinder::hashMember(int32_t dense) {
     }
 }
 
-// The nearest earlier picture at `from` or above that is byte-identical to picture i. Only pictures of i's
+// The nearest earlier picture at `from` or above, and below `below`, that is byte-identical to picture i. Only pictures of i's
 // group whose content hash equals i's (or could not be taken) are compared, nearest first.
-PartnerMatch FastPartnerFinder::nearestIdentical(int32_t i, int32_t from, const FilesEqualFn& filesEqual) {
+PartnerMatch FastPartnerFinder::nearestIdentical(int32_t i, int32_t from, int32_t below,
+                                                const FilesEqualFn& filesEqual) {
     const TPicInfo& current = catalogue_.Pictures[static_cast<size_t>(i)];
     const uint64_t group = groupKeyOf(current);
     const int32_t latest = lookupGroup(group);
@@ -477,6 +478,8 @@ PartnerMatch FastPartnerFinder::nearestIdentical(int32_t i, int32_t from, const 
         const int32_t j = index_[static_cast<size_t>(dense)];
         if (j < from)
             break;
+        if (j >= below)
+            continue;
         const TPicInfo& candidate = catalogue_.Pictures[static_cast<size_t>(j)];
         if (!MayBeIdentical(candidate, current) ||
             !AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
@@ -496,8 +499,9 @@ bool FastPartnerFinder::passes(const Query& q, int32_t dense) const {
     return SignatureAgreement(candidate, *q.M) >= kNeeded;
 }
 
-int32_t FastPartnerFinder::scanAll(const Query& q) {
-    const auto n = static_cast<int32_t>(sketches_.size());
+// Over the indexed pictures below dense index `limit`.
+int32_t FastPartnerFinder::scanAll(const Query& q, int32_t limit) {
+    const int32_t n = limit;
     // The highest passing index in [lo, hi), or -1.
     auto scanRange = [this, &q](int32_t hi, int32_t lo) {
         int64_t verified = 0;
@@ -545,17 +549,22 @@ int32_t FastPartnerFinder::scanAll(const Query& q) {
     return best.load();
 }
 
-int32_t FastPartnerFinder::scanIrregular(const Query& q, int32_t above) const {
+int32_t FastPartnerFinder::scanIrregular(const Query& q, int32_t above, int32_t limit) const {
     for (auto it = irregular_.rbegin(); it != irregular_.rend() && *it > above; ++it) {
-        if (passes(q, *it))
+        if (*it < limit && passes(q, *it))
             return *it;
     }
     return -1;
 }
 
 PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool onlyIdentical,
-                                     const FilesEqualFn& filesEqual) {
+                                     const FilesEqualFn& filesEqual, int32_t below) {
     catchUp(i);
+    if (below < 0 || below > i)
+        below = i;
+    // Indexed pictures are in catalogue order: those below `below` are a prefix.
+    const auto limit =
+        static_cast<int32_t>(std::lower_bound(index_.begin(), index_.end(), below) - index_.begin());
     const TPicInfo& current = catalogue_.Pictures[static_cast<size_t>(i)];
     Query q;
     q.M = &m;
@@ -564,14 +573,14 @@ PartnerMatch FastPartnerFinder::Find(int32_t i, const TSignatureMatrix& m, bool 
     int32_t signatureDense = -1;
     if (!onlyIdentical) {
         q.Collisions = sketchOfMatrix(m, q.Sketch);
-        signatureDense = scanAll(q);
-        signatureDense = std::max(signatureDense, scanIrregular(q, signatureDense));
+        signatureDense = scanAll(q, limit);
+        signatureDense = std::max(signatureDense, scanIrregular(q, signatureDense, limit));
     }
     const int32_t signaturePartner = signatureDense >= 0 ? index_[static_cast<size_t>(signatureDense)] : -1;
 
     // An identical file at or above the signature partner comes first, as in the plain loop, which asks
     // about identity before it counts.
-    const PartnerMatch identical = nearestIdentical(i, std::max(signaturePartner, 0), filesEqual);
+    const PartnerMatch identical = nearestIdentical(i, std::max(signaturePartner, 0), below, filesEqual);
     if (identical.Partner >= 0 || signaturePartner < 0)
         return identical;
     const TPicInfo& partner = catalogue_.Pictures[static_cast<size_t>(signaturePartner)];

@@ -51,8 +51,11 @@ public:
     FastPartnerFinder& operator=(const FastPartnerFinder&) = delete;
 
     // The nearest earlier partner of picture i: as FindPartnerReference(catalogue, i, m, onlyIdentical,
-    // filesEqual). Calls for one finder must come with increasing i.
-    PartnerMatch Find(int32_t i, const TSignatureMatrix& m, bool onlyIdentical, const FilesEqualFn& filesEqual);
+    // filesEqual). Calls for one finder must come with increasing i (several for one i may follow each
+    // other). With `below` at 0 or more, only pictures below it are candidates: the search for the next
+    // partner when the one found was refused.
+    PartnerMatch Find(int32_t i, const TSignatureMatrix& m, bool onlyIdentical, const FilesEqualFn& filesEqual,
+                      int32_t below = -1);
 
     // Counters for the benchmarks.
     struct Stats {
@@ -77,14 +80,14 @@ private:
     uint16_t sketchOfMatrix(const TSignatureMatrix& m, MatchSketch& out) const;
     bool isRegular(const TPicInfo& pic);
     void rerank();
-    int32_t scanAll(const Query& q);
-    int32_t scanIrregular(const Query& q, int32_t above) const;
+    int32_t scanAll(const Query& q, int32_t limit);
+    int32_t scanIrregular(const Query& q, int32_t above, int32_t limit) const;
     bool passes(const Query& q, int32_t dense) const;
     void insertGroup(uint64_t key, int32_t dense);
     int32_t lookupGroup(uint64_t key) const;
     void hashMember(int32_t dense);
     std::optional<uint64_t> hashOf(int32_t index);
-    PartnerMatch nearestIdentical(int32_t i, int32_t from, const FilesEqualFn& filesEqual);
+    PartnerMatch nearestIdentical(int32_t i, int32_t from, int32_t below, const FilesEqualFn& filesEqual);
 
     const Catalogue& catalogue_;
     FastMatcherOptions options_;

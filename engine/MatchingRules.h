@@ -35,6 +35,16 @@ using FilesEqualFn = std::function<bool(const QString& pathA, const QString& pat
 // equal hashes are only a reason to compare the files.
 using ContentHashFn = std::function<std::optional<uint64_t>(const QString& path)>;
 
+// Pairs the user has said are not duplicates. The matcher asks before it records a partner; a refused
+// candidate is passed over and the search goes on with the next earlier picture, so the picture can still
+// pair with a real duplicate.
+class CandidateVeto {
+public:
+    virtual ~CandidateVeto() = default;
+    // True when picture `current` must not pair with the earlier picture `earlier`.
+    virtual bool Refuses(const Catalogue& catalogue, int32_t earlier, int32_t current) = 0;
+};
+
 // True when the matcher leaves a picture of this size out: a side below its minimum or below 5 pixels.
 inline bool TooSmallForSearch(int32_t height, int32_t width, int32_t minPicWidth, int32_t minPicHeight) {
     return height < std::max(minPicHeight, kSmallestSide) || width < std::max(minPicWidth, kSmallestSide);

@@ -33,7 +33,7 @@ void DecodingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWavel
 }
 
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
-                                  bool onlyIdentical, const FilesEqualFn& filesEqual) {
+                                  bool onlyIdentical, const FilesEqualFn& filesEqual, CandidateVeto* veto) {
     const TPicInfo& current = catalogue.Pictures[static_cast<size_t>(i)];
     for (int32_t j = i - 1; j >= 0; --j) {
         const TPicInfo& candidate = catalogue.Pictures[static_cast<size_t>(j)];
@@ -41,19 +41,19 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
             continue;
         if (!AspectCompatible(candidate.Width, candidate.Height, current.Width, current.Height))
             continue;
+        double score = 0;
         if (MayBeIdentical(candidate, current) && filesEqual(catalogue.PicturePath(i), catalogue.PicturePath(j)))
-            return {j, kFullScore};
-        if (onlyIdentical)
-            continue;
-        const double score = ScoreOfAgreement(SignatureAgreement(candidate, m));
-        if (score >= kSimilarityThreshold)
+            score = kFullScore;
+        else if (!onlyIdentical)
+            score = ScoreOfAgreement(SignatureAgreement(candidate, m));
+        if (score >= kSimilarityThreshold && !(veto && veto->Refuses(catalogue, j, i)))
             return {j, score};
     }
     return {};
 }
 
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads, PartnerMemo* memo) {
+                   int matcherThreads, PartnerMemo* memo, CandidateVeto* veto) {
     // A close request handled at one of our message points asks the catalogue to release itself. Holding
     // this defers the release until we return, so the records we still hold references to stay valid (also
     // when FilesEqual comes back into the candidate loop); the stop flag the close raises, or the pending
@@ -99,8 +99,9 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         pic.CCVStage = TCCVStage::Full;  // OnlyTotal is only ever a step on the way, so it is skipped
 
         std::optional<PartnerMatch> recalled = memo ? memo->Recall(i) : std::nullopt;
-        const PartnerMatch match =
-            recalled ? *recalled : finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual);
+        PartnerMatch match = recalled ? *recalled : finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual);
+        while (veto && match.Partner >= 0 && veto->Refuses(catalogue, match.Partner, i))
+            match = finder.Find(i, *m, settings.SearchOnlyIdentical, filesEqual, match.Partner);
         if (memo)
             memo->Keep(i, match);
         if (match.Partner >= 0) {

@@ -60,8 +60,9 @@ private:
 // recorded sizes, then equal files: score 100) or, unless onlyIdentical, agrees in at least 125 signed
 // positions with `m`. A candidate whose head is equal but whose file is not is judged by its signature like
 // any other, so pictures from one encoder that share their first bytes can still pair.
+// With a veto, a candidate it refuses is passed over like one that does not match.
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
-                                  bool onlyIdentical, const FilesEqualFn& filesEqual);
+                                  bool onlyIdentical, const FilesEqualFn& filesEqual, CandidateVeto* veto = nullptr);
 
 // Runs over Pictures[0 .. PicCapacity-1] after the catalogue has been trimmed and the pair list allocated,
 // with pictures decoded and signed on worker threads ahead of the matcher, and the signature cache when
@@ -72,6 +73,8 @@ class PartnerMemo;
 
 // The plain sequential run, on this thread, with sizes and signatures taken from `source`. Long candidate scans
 // are spread over `matcherThreads` threads (this one included; 0: one per core). With a memo, partners of an
-// earlier search over unchanged files are taken from it instead of being searched for again.
+// earlier search over unchanged files are taken from it instead of being searched for again. With a veto, a
+// partner it refuses is passed over and the search goes on below it; the memo knows nothing of vetoes, so the
+// two are not used together.
 void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads = 0, PartnerMemo* memo = nullptr);
+                   int matcherThreads = 0, PartnerMemo* memo = nullptr, CandidateVeto* veto = nullptr);

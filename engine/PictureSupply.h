@@ -4,10 +4,15 @@
 
 #include <QString>
 
+class CandidateVeto;
+
 struct PictureSupplyOptions {
     int Threads = 0;        // decoding threads; 0 or less means one per core
     bool UseCache = false;  // off unless the program turns it on, so tests and tools never write the user's cache
     QString CacheFolder;    // empty: DefaultSignatureCacheFolder()
+    // Pairs the user said are not duplicates, passed over by the matcher; null when nothing is remembered.
+    // The partner memo is not used with one: it remembers partners that a veto may now refuse.
+    CandidateVeto* Veto = nullptr;
 };
 
 // The number of decoding threads the options stand for: Threads when above 0, else the core count (at least 1).

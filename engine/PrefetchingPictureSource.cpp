@@ -302,9 +302,9 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     PrefetchingPictureSource source(std::move(config), catalogue.PicCapacity,
                                     [&catalogue](int32_t k) { return catalogue.PicturePath(k); });
     std::optional<PartnerMemo> memo;
-    if (cache)
+    if (cache && !supply.Veto)
         memo.emplace(cacheFolder, catalogue, settings);
-    MatchPictures(catalogue, settings, host, source, threads, memo ? &*memo : nullptr);
+    MatchPictures(catalogue, settings, host, source, threads, memo ? &*memo : nullptr, supply.Veto);
     source.Finish(host);
     if (!cache)
         return;
@@ -312,7 +312,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     // that cannot be written only costs time next search.
     std::future<bool> saving = std::async(std::launch::async, [&cache, &memo] {
         const bool signatures = cache->Save();
-        return memo->Save() && signatures;
+        return (!memo || memo->Save()) && signatures;
     });
     while (saving.wait_for(std::chrono::milliseconds(kWaitSliceMs)) != std::future_status::ready)
         host.ProcessMessages();

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -576,6 +577,126 @@ TEST_P(FastMatcherRunTest, StopLeavesWhatTheReferenceLeaves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StopPoints, FastMatcherRunTest, testing::Values(0, 2, 17, 60, 95, 119, 121));
+
+// --- Pairs the user said are not duplicates: both searches pass a refused candidate over and go on with the
+// next earlier one.
+
+struct RuleVeto : CandidateVeto {
+    explicit RuleVeto(std::function<bool(int32_t, int32_t)> r) : rule(std::move(r)) {}
+    bool Refuses(const Catalogue&, int32_t earlier, int32_t current) override {
+        const bool refused = rule(earlier, current);
+        refusals += refused;
+        return refused;
+    }
+    std::function<bool(int32_t, int32_t)> rule;
+    int refusals = 0;
+};
+
+struct VetoCase {
+    const char* name;
+    // Given the pairs found without a veto, which (earlier, current) candidates to refuse.
+    std::function<std::function<bool(int32_t, int32_t)>(const TPicturePairs&)> rule;
+};
+
+class FastMatcherVetoTest : public FastMatcherRunTest {};
+
+TEST_F(FastMatcherVetoTest, RefusedPartnersAreReplacedByTheNextEarlierOneAsTheReferenceFinds) {
+    settings_.MinPicWidth = settings_.MinPicHeight = 0;
+    FeedSource plainSource(set_);
+    MatchPictures(cat_, settings_, host_, plainSource);
+    cat_.TrimPairs();
+    const TPicturePairs plain = cat_.PicturePairs;
+    ASSERT_GT(plain.size(), 10u);
+
+    const VetoCase cases[] = {
+        {"EveryPartnerOnce",
+         [](const TPicturePairs& pairs) {
+             auto refused = std::make_shared<std::set<std::pair<int32_t, int32_t>>>();
+             for (const TPicturePair& p : pairs)
+                 refused->insert({p.PicIndex1, p.PicIndex2});
+             return [refused](int32_t j, int32_t i) { return refused->count({j, i}) > 0; };
+         }},
+        {"EvenSums", [](const TPicturePairs&) { return [](int32_t j, int32_t i) { return (i + j) % 2 == 0; }; }},
+        {"OnePictureWithEveryone",
+         [](const TPicturePairs& pairs) {
+             const int32_t victim = pairs[pairs.size() / 2].PicIndex2;
+             return [victim](int32_t j, int32_t i) { return i == victim || j == victim; };
+         }},
+        {"Everything", [](const TPicturePairs&) { return [](int32_t, int32_t) { return true; }; }},
+    };
+    for (const VetoCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        settings_.MinPicWidth = settings_.MinPicHeight = 0;
+        RuleVeto veto(c.rule(plain));
+        FeedSource source(set_);
+        MatchPictures(cat_, settings_, host_, source, 1, nullptr, &veto);
+        cat_.TrimPairs();
+
+        RuleVeto referenceVeto(c.rule(plain));
+        TPicturePairs expected;
+        TSignatureMatrix m;
+        const FilesEqualFn files = [](const QString& a, const QString& b) { return FilesEqual(a, b); };
+        for (int32_t i = 0; i < cat_.PicCapacity; ++i) {
+            if (cat_.Pictures[static_cast<size_t>(i)].CCVStage != TCCVStage::Full)
+                continue;
+            signMatrixOf(set_[static_cast<size_t>(i)], m);
+            const PartnerMatch match = FindPartnerReference(cat_, i, m, false, files, &referenceVeto);
+            if (match.Partner >= 0)
+                expected.push_back({match.Partner, i, SimilarityFromScore(match.Score)});
+        }
+        EXPECT_EQ(cat_.PicturePairs, expected);
+        EXPECT_EQ(veto.refusals, referenceVeto.refusals);
+        EXPECT_GT(veto.refusals, 0);
+        if (std::string(c.name) == "EveryPartnerOnce") {
+            // Some pictures still find a partner further back.
+            EXPECT_GT(expected.size(), 0u);
+            for (const TPicturePair& p : expected)
+                EXPECT_EQ(std::count(plain.begin(), plain.end(), p), 0);
+        }
+        if (std::string(c.name) == "Everything") {
+            EXPECT_TRUE(expected.empty());
+        }
+    }
+}
+
+// A search limited to the pictures below a bound, on the threaded scan with small blocks: the reference with
+// every candidate at or above the bound refused.
+TEST(FastMatcherBelowTest, OnlyCandidatesBelowTheBoundAsTheReferenceWithThemRefused) {
+    const SetRecipe r{"", 400, 0.9, 0.5, 0.1, 0.1, 0.5, 0.02, 0.05, false, 3, 1, 7, 31};
+    const std::vector<GeneratedPicture> set = Generator(r).Make();
+    Catalogue cat;
+    cat.Reset();
+    cat.AllocateInitial();
+    cat.AppendFolderPath(QStringLiteral("/generated/"));
+    FakeFiles files;
+    for (size_t i = 0; i < set.size(); ++i) {
+        cat.AppendPicture(recordOf(set[i], static_cast<int32_t>(i)));
+        cat.ApplyPictureGrowth();
+        files.content[cat.PicturePath(static_cast<int32_t>(i))] = set[i].Content;
+    }
+    cat.TrimPicturesAndPaths();
+    FastPartnerFinder finder(cat, {r.threads, r.parallelFrom, r.blockSize, r.wide}, files.Hash());
+    auto m = std::make_unique<TSignatureMatrix>();
+    int found = 0;
+    for (int32_t i = 0; i < cat.PicCapacity; ++i) {
+        if (set[static_cast<size_t>(i)].Stage != TCCVStage::Full)
+            continue;
+        signMatrixOf(set[static_cast<size_t>(i)], *m);
+        for (int32_t below = i; below > 0;) {
+            RuleVeto above([below](int32_t j, int32_t) { return j >= below; });
+            const PartnerMatch expected = FindPartnerReference(cat, i, *m, false, files.Fn(), &above);
+            const PartnerMatch got = finder.Find(i, *m, false, files.Fn(), below);
+            ASSERT_EQ(got.Partner, expected.Partner) << "picture " << i << " below " << below;
+            ASSERT_EQ(got.Score, expected.Score) << "picture " << i << " below " << below;
+            if (got.Partner < 0)
+                break;
+            ++found;
+            below = got.Partner;
+        }
+    }
+    EXPECT_GT(found, 100);
+}
 
 // --- The record stays compact.
 
