@@ -13,7 +13,7 @@ namespace {
 // Options that belong to the search only, refused together with --signature.
 const QStringList kSearchOnlyOptions = {"--types", "--no-subfolders", "--identical-only", "--output",
                                         "--quiet", "--threads", "--no-cache", "--groups",
-                                        "--min-similarity"};
+                                        "--min-similarity", "--no-remembered"};
 constexpr int32_t kMaxThreads = 256;  // more would only cost memory for look-ahead
 constexpr int32_t kMaxSimilarity = 100;
 
@@ -108,6 +108,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             options.Quiet = true;
         } else if (arg == QLatin1String("--no-cache") && noValue()) {
             options.UseCache = false;
+        } else if (arg == QLatin1String("--no-remembered") && noValue()) {
+            options.UseRemembered = false;
         } else if (arg == QLatin1String("--groups") && noValue()) {
             options.Groups = true;
         } else if (arg == QLatin1String("--min-similarity")) {
@@ -174,7 +176,8 @@ QString SynopsisText() {
     return QStringLiteral(
         "usage: voralin-cli [--types LIST] [--no-subfolders] [--identical-only] [--min-width N] [--min-height N]\n"
         "                   [--output FILE] [--quiet] [--threads N] [--no-cache] [--groups]\n"
-        "                   [--min-similarity N] [--follow-orientation] FOLDER...\n"
+        "                   [--min-similarity N] [--follow-orientation]\n"
+        "                   [--no-remembered] FOLDER...\n"
         "       voralin-cli --signature [--min-width N] [--min-height N] [--follow-orientation] FILE...\n"
         "       voralin-cli --help | --version\n");
 }
@@ -213,6 +216,7 @@ QString UsageText() {
         "  --groups           write the groups of connected pairs as JSON instead of the pairs as CSV\n"
         "  --min-similarity N leave out pairs below N percent, 0 to 100 (default 0: every pair)\n"
         "  --follow-orientation  turn pictures as their camera recorded (EXIF, JPEG XL) before comparing\n"
+        "  --no-remembered    pair also the pictures marked \"Not a duplicate\" in the window\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "  --help             print this text\n"
         "  --version          print the version\n"

@@ -16,6 +16,7 @@ struct CliOptions {
     bool SignatureMode = false;  // --signature: diagnostic blocks instead of a search
     bool Groups = false;         // --groups: the groups as JSON instead of the pair list as CSV
     int MinSimilarity = 0;       // --min-similarity: pairs below this rounded percentage are left out
+    bool UseRemembered = true;   // --no-remembered: pair also what the user said is not a duplicate
     bool Help = false;
     bool Version = false;        // --version: the version line only
     QStringList Paths;           // folders (made absolute, ending with "/") or, with --signature, files as given

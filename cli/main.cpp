@@ -7,6 +7,7 @@
 #include "engine/SearchTexts.h"
 #include "platform/StopSignals.h"
 #include "platform/Terminal.h"
+#include "history/RememberedPairs.h"
 #include "results/GroupsJson.h"
 #include "results/PairFilter.h"
 #include "results/PictureFacts.h"
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -153,6 +155,14 @@ int runSearch(const CliOptions& options) {
     PictureSupplyOptions supply;
     supply.Threads = options.Threads;
     supply.UseCache = options.UseCache;
+    // The window's judgements count here too, unless asked not to.
+    std::optional<RememberedPairs> remembered;
+    std::optional<RememberedPairVeto> veto;
+    if (options.UseRemembered) {
+        remembered.emplace(RememberedPairs::DefaultFile());
+        if (!remembered->Empty())
+            supply.Veto = &veto.emplace(*remembered);
+    }
 
     auto catalogue = std::make_unique<Catalogue>();
     CliSearchWindow window(options);
@@ -173,6 +183,8 @@ int runSearch(const CliOptions& options) {
         std::fwrite(name.constData(), 1, static_cast<size_t>(name.size()), stderr);
         std::fputc('\n', stderr);
     }
+    if (veto && veto->Passed() > 0)
+        writeErr(PassedOverText(veto->Passed()) + u'\n');
 
     const QByteArray output = resultsOutput(options, *catalogue);
     if (options.OutputFile.isEmpty()) {

@@ -34,6 +34,10 @@ QString decodePath(const QByteArray& field) {
 
 }  // namespace
 
+QString PassedOverText(int64_t count) {
+    return QStringLiteral("Pairs passed over as not duplicates: ") + QString::number(count);
+}
+
 std::optional<FileIdentity> IdentityOf(const QString& path) {
     const std::optional<FileFacts> facts = ReadFileFacts(path);
     if (!facts)

@@ -70,6 +70,9 @@ private:
     std::unordered_multiset<int64_t> sizes_;
 };
 
+// "Pairs passed over as not duplicates: N", as the window and voralin-cli report it.
+QString PassedOverText(int64_t count);
+
 // The matcher's veto over remembered pairs. A file's content is read only when its recorded size is one a
 // remembered pair holds, and then once per search.
 class RememberedPairVeto : public CandidateVeto {

@@ -3,6 +3,7 @@
 #include "core/PictureFixtures.h"
 
 #include <QDateTime>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -29,6 +30,9 @@ namespace {
 // The program keeps a signature cache under XDG_CACHE_HOME; every run here gets a temporary one.
 const QTemporaryDir g_cacheHome;
 [[maybe_unused]] const bool g_cacheHomeSet = qputenv("XDG_CACHE_HOME", g_cacheHome.path().toLocal8Bit());
+// And it reads the pairs marked "Not a duplicate" in the window under XDG_DATA_HOME: none unless a test writes them.
+const QTemporaryDir g_dataHome;
+[[maybe_unused]] const bool g_dataHomeSet = qputenv("XDG_DATA_HOME", g_dataHome.path().toLocal8Bit());
 
 struct CliRun {
     int exitCode = -1;
@@ -564,12 +568,56 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"SearchOptionWithSignature", {"--signature", "--output", "x", "a.png"}, "--output"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
+// A pair marked "Not a duplicate" in the window is passed over, and its later picture pairs with the next
+// earlier partner; --no-remembered gives the plain pairs byte for byte.
+TEST_F(CliTest, RememberedPairsArePassedOverUnlessAskedNotTo) {
+    QTemporaryDir tree;
+    ASSERT_TRUE(tree.isValid());
+    const QImage photo = fixtures::MakeNaturalPicture(200, 150, 5);
+    for (const int quality : {95, 85, 75})
+        fixtures::WriteBytes(tree.filePath(QStringLiteral("q%1.jpg").arg(quality)),
+                             fixtures::EncodeJpeg(photo, {.Quality = quality}));
+    const QStringList args = {"--quiet", "--no-cache", tree.path()};
+    const CliRun plain = runCli(args);
+    ASSERT_EQ(plain.exitCode, 0);
+    const auto plainPairs = csvPairs(plain.out);
+    ASSERT_EQ(plainPairs.size(), 2u);
+    const QString earlier = std::get<0>(plainPairs[1]);
+    const QString later = std::get<1>(plainPairs[1]);
+
+    const auto identity = [](const QString& file) {
+        const QByteArray bytes = fixtures::ReadBytes(file);
+        return QByteArray::number(bytes.size()) + ' ' +
+               QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    };
+    const QString remembered = g_dataHome.filePath(QStringLiteral("Voralin/not-duplicates"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(remembered).absolutePath()));
+    fixtures::WriteBytes(remembered, "Voralin remembered pairs 1\n" + identity(later) + ' ' + identity(earlier) +
+                                         " - -\n");
+    const CliRun passed = runCli(args);
+    const CliRun ignored = runCli({"--quiet", "--no-cache", "--no-remembered", tree.path()});
+    QFile::remove(remembered);
+
+    ASSERT_EQ(passed.exitCode, 0);
+    const auto passedPairs = csvPairs(passed.out);
+    ASSERT_EQ(passedPairs.size(), 2u);
+    EXPECT_EQ(passedPairs[0], plainPairs[0]);
+    EXPECT_EQ(std::get<1>(passedPairs[1]), later);
+    EXPECT_NE(std::get<0>(passedPairs[1]), earlier);
+    // After the summary, also with --quiet, which only drops the progress lines.
+    EXPECT_TRUE(passed.err.endsWith("Pairs passed over as not duplicates: 1\n")) << passed.err.constData();
+    EXPECT_FALSE(plain.err.contains("passed over"));
+    EXPECT_FALSE(ignored.err.contains("passed over"));
+    EXPECT_EQ(ignored.exitCode, 0);
+    EXPECT_EQ(ignored.out, plain.out);
+}
+
 TEST_F(CliTest, HelpListsEveryOption) {
     const CliRun run = runCli({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option : {"--types", "--no-subfolders", "--identical-only", "--min-width", "--min-height",
                                "--output", "--quiet", "--signature", "--threads", "--no-cache", "--help", "--version",
-                               "--groups", "--min-similarity"})
+                               "--groups", "--min-similarity", "--no-remembered"})
         EXPECT_TRUE(run.out.contains(option)) << option;
 }
 
