@@ -3,6 +3,7 @@
 #include "engine/PairMatcher.h"
 #include "history/HistoryFiles.h"
 #include "history/RememberedPairs.h"
+#include "history/WindowMemory.h"
 
 #include "FakeSearchHost.h"
 #include "PictureFixtures.h"
@@ -156,6 +157,63 @@ TEST_F(RememberedPairsTest, ARememberedPairLetsThePictureFindItsNextPartnerInThe
     RememberedPairVeto veto(pairs);
     EXPECT_EQ(search(&veto), (Pairs{{0, 2}, {0, 3}}));
     EXPECT_EQ(veto.Passed(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The window's remembered state: written and read back unchanged, and any damage makes the whole file
+// ignored rather than half believed.
+TEST(WindowMemoryTest, RoundTripsAndADamagedFileIsIgnored) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = WindowMemoryFile(dir.path() + QLatin1Char('/'));
+    EXPECT_FALSE(ReadWindowMemory(file));  // none yet
+
+    WindowMemory m;
+    m.Folders = {{QStringLiteral("/home/u/Pictures/"), false},
+                 {QStringLiteral(u"/media/Ünï code;\"x\"/"), true}};
+    m.Geometry = QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6);
+    m.Splitters[QStringLiteral("main")] = QByteArray("\x00\xff\x10", 3);
+    m.Columns[QStringLiteral("ListView1")] = {300, 300, 90};
+    m.SortColumn = 2;
+    m.SortDescending = true;
+    m.View = QStringLiteral("groups");
+    ASSERT_TRUE(WriteWindowMemory(file, m));
+    const std::optional<WindowMemory> back = ReadWindowMemory(file);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, m);
+    const QByteArray good = fixtures::ReadBytes(file);
+
+    struct Case {
+        const char* name;
+        QByteArray text;
+    };
+    QByteArray otherFormat = good;
+    otherFormat.replace("\"format\": 1", "\"format\": 2");
+    QByteArray negativeWidth = good;
+    negativeWidth.replace("90", "-90");
+    QByteArray unknownView = good;
+    unknownView.replace("\"groups\"", "\"tiles\"");
+    QByteArray badBase64 = good;
+    badBase64.replace("AP8Q", "A!8Q");
+    const Case damaged[] = {
+        {"Cut", good.left(good.size() / 2)},
+        {"Empty", QByteArray()},
+        {"NotAnObject", "[1, 2]"},
+        {"OtherFormat", otherFormat},
+        {"NegativeWidth", negativeWidth},
+        {"UnknownView", unknownView},
+        {"BadBase64", badBase64},
+        {"Binary", QByteArray(200, '\0')},
+    };
+    for (const Case& c : damaged) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.text, good);
+        fixtures::WriteBytes(file, c.text);
+        EXPECT_FALSE(ReadWindowMemory(file));
+    }
 }
 
 }  // namespace
