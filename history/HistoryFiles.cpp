@@ -1,11 +1,11 @@
 #include "history/HistoryFiles.h"
 
 #include "platform/RegularFile.h"
+#include "platform/SafeWriter.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 QString HistoryFolder() {
@@ -23,26 +23,16 @@ std::optional<QByteArray> FileDigest(const QString& path) {
 }
 
 std::optional<QByteArray> ReadHistoryFile(const QString& path, qint64 maxSize) {
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > maxSize)
-        return std::nullopt;
-    QFile file;
-    if (!OpenRegularFile(file, path))
-        return std::nullopt;
-    QByteArray bytes = file.read(maxSize + 1);
-    if (bytes.size() > maxSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    return ReadOwnFile(path, maxSize);
 }
 
 bool WriteHistoryFile(const QString& path, const QByteArray& bytes) {
-    if (QFileInfo(path).isSymLink())
-        return false;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    try {
+        WriteFileAtomically(path, bytes, WriteTarget::OwnFile);
+    } catch (const FileWriteError&) {
         return false;
-    file.write(bytes);
-    return file.commit();
+    }
+    return true;
 }
