@@ -2,6 +2,7 @@
 // in their fixed order, and the message loop.
 #include "engine/PictureSupply.h"
 #include "platform/BuildInfo.h"
+#include "platform/Memory.h"
 #include "ui/AboutUnit.h"
 #include "ui/CheckUpdatesUnit.h"
 #include "ui/MainUnit.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
         if (const int status = AnswerWithoutWindow(argv[1]); status >= 0)
             return status;
     }
+    PrepareMemoryForDecoding();
     QtPlatformServices services;
     VoralinApplication app(argc, argv, services);
     QApplication::setApplicationName(QStringLiteral("Voralin"));

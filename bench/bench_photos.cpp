@@ -7,6 +7,7 @@
 #include "BenchCommon.h"
 
 #include "engine/PairMatcher.h"
+#include "platform/Memory.h"
 
 #include "../tests/core/PictureFixtures.h"
 
@@ -198,6 +199,7 @@ int Run(const QString& set, const QString& cli, const QString& djpeg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    PrepareMemoryForDecoding();  // as voralin-cli does: the floor and Voralin decode under the same allocator
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() >= 3 && args[0] == "prepare") {

@@ -5,6 +5,7 @@
 #include "engine/PairMatcher.h"
 #include "engine/SearchDriver.h"
 #include "engine/SearchTexts.h"
+#include "platform/Memory.h"
 #include "platform/StopSignals.h"
 #include "platform/Terminal.h"
 #include "history/RememberedPairs.h"
@@ -248,6 +249,7 @@ int runSignatures(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    PrepareMemoryForDecoding();
     qInstallMessageHandler(dropNonCriticalMessages);
     QCoreApplication app(argc, argv);
     const ParsedCommandLine parsed = ParseCommandLine(QCoreApplication::arguments().mid(1), QDir::currentPath());
