@@ -1,6 +1,7 @@
 // WebP, HEIF, AVIF, JPEG XL and the camera raw family: files made here with the formats' own Debian tools,
 // decoded through LoadWorkPicture, compared with a JPEG of the same picture, and broken in the usual ways.
 #include "PictureFixtures.h"
+#include "SignatureFixtures.h"
 #include "engine/FolderScanner.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureProcessing.h"
@@ -141,18 +142,6 @@ Signature SignatureOf(const QString& path, LoadResult* result = nullptr)
     Signature s;
     CollectCoefficientPositions(m, s.Pos, s.Neg);
     return s;
-}
-
-// Signed positions two signatures share; the matcher pairs pictures by this count.
-int SharedPositions(const Signature& a, const Signature& b)
-{
-    const auto shared = [](const TWaveletCoefs& x, const TWaveletCoefs& y) {
-        int n = 0;
-        for (const TWaveletPoint& p : x)
-            n += (p.X > 0 || p.Y > 0) && std::find(y.begin(), y.end(), p) != y.end();
-        return n;
-    };
-    return shared(a.Pos, b.Pos) + shared(a.Neg, b.Neg);
 }
 
 struct SizeCase {

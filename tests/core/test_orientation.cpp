@@ -3,6 +3,7 @@
 // keeps the two modes apart.
 #include "FakeSearchHost.h"
 #include "PictureFixtures.h"
+#include "SignatureFixtures.h"
 #include "PictureTree.h"
 #include "ScopedEnvironment.h"
 #include "engine/PrefetchingPictureSource.h"
@@ -147,17 +148,6 @@ Signed Load(const QString& path, bool follow)
     ComputeSignatureMatrix(grey, m, AverageBrightness(grey));
     CollectCoefficientPositions(m, s.Pos, s.Neg);
     return s;
-}
-
-int SharedPositions(const Signed& a, const Signed& b)
-{
-    const auto shared = [](const TWaveletCoefs& x, const TWaveletCoefs& y) {
-        int n = 0;
-        for (const TWaveletPoint& p : x)
-            n += (p.X > 0 || p.Y > 0) && std::find(y.begin(), y.end(), p) != y.end();
-        return n;
-    };
-    return shared(a.Pos, b.Pos) + shared(a.Neg, b.Neg);
 }
 
 // Writes `stored` with the stated turn in the format of `extension`.
