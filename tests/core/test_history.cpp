@@ -149,7 +149,9 @@ TEST_P(UndoStepTest, PutsEveryFileBackAndOnlyOnce) {
     // Undone once: a new session sees it as restored and has nothing more to undo.
     Session later(JournalFile(), mover);
     EXPECT_FALSE(later.history.LastUndoable());
-    for (const HistoryItem& item : later.history.Steps().front().Items)
+    const std::vector<HistoryStep> steps = later.history.Steps();  // by value: keep it while iterating
+    ASSERT_FALSE(steps.empty());
+    for (const HistoryItem& item : steps.front().Items)
         EXPECT_EQ(item.State, RestoreState::Restored);
 }
 
