@@ -7,6 +7,7 @@
 #include "picture/FormatDecoders.h"
 #include "picture/JpegCodec.h"
 #include "picture/Orientation.h"
+#include "picture/QuietDecoders.h"
 #include "picture/RawDecoder.h"
 #include "platform/RegularFile.h"
 #include "settings/PictureTypeTable.h"
@@ -57,6 +58,7 @@ void ReadWholeFile(const QString& path, std::vector<uint8_t>& data)
 // fails), flattened over black, then compressed to JPEG. `shown`, when given, receives the stated turn.
 std::vector<uint8_t> QtImageToJpeg(const QString& path, const char* format, Orientation* shown)
 {
+    QuietDecoderMessages();
     QFile file;
     if (!OpenRegularFile(file, path))
         throw PictureError("cannot open the file");

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
   libgl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libraw-dev
-  libwebp-dev libheif-dev libavif-dev libjxl-dev
+  libwebp-dev libheif-dev libavif-dev libjxl-dev libpng-dev libtiff-dev
   webp libheif-examples libavif-bin libjxl-tools
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev

@@ -11,11 +11,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -630,3 +634,71 @@ TEST(DecodeBudget, AClaimWaitsUntilTheOthersLeaveRoom)
     EXPECT_EQ(DecodeBudgetLease::InUse(), 0);
 }
 
+
+namespace {
+
+// Sends what this process writes on standard error to a file while it lives.
+class StandardErrorCapture {
+public:
+    explicit StandardErrorCapture(const QString& path)
+        : saved_(dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        const int fd = open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+    }
+    ~StandardErrorCapture()
+    {
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+    StandardErrorCapture(const StandardErrorCapture&) = delete;
+    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+
+private:
+    int saved_;
+};
+
+QByteArray Flipped(QByteArray bytes, int from)
+{
+    for (qsizetype i = from; i < bytes.size(); i += 97)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    return bytes;
+}
+
+}  // namespace
+
+// Damaged PNG and TIFF files are passed over as undecodable without the libraries' own texts on standard
+// error, where they would bury the progress and the summary.
+TEST(DamagedFiles, LeaveStandardErrorQuiet)
+{
+    QTemporaryDir dir;
+    const QImage picture = fixtures::MakeNaturalPicture(300, 300, 5);
+    QStringList paths;
+    for (const char* format : {"png", "tiff"}) {
+        const QByteArray whole = fixtures::EncodeImage(picture, format);
+        const QString stem = dir.filePath(QString::fromLatin1(format));
+        fixtures::WriteBytes(stem + "-cut." + format, whole.left(whole.size() / 2));
+        fixtures::WriteBytes(stem + "-flipped." + format, Flipped(whole, 40));
+        fixtures::WriteBytes(stem + "-header." + format, Flipped(whole.left(200), 8) + whole.mid(200));
+        paths << stem + "-cut." + format << stem + "-flipped." + format << stem + "-header." + format;
+    }
+    const QString log = dir.filePath("stderr.txt");
+    int failures = 0;
+    {
+        const StandardErrorCapture capture(log);
+        for (const QString& path : paths) {
+            TBitmap work;
+            try {
+                LoadWorkPicture(path, work, 100, 100);
+            } catch (const PictureError&) {
+                ++failures;
+            }
+        }
+    }
+    EXPECT_GT(failures, 0);
+    const QByteArray written = fixtures::ReadBytes(log);
+    EXPECT_TRUE(written.isEmpty()) << written.toStdString();
+}
