@@ -1,6 +1,7 @@
 // The four libraries behind one shape each: read the header, check the size, decode the first picture, reduce.
 #include "picture/FormatDecoders.h"
 
+#include "picture/DecodeBudget.h"
 #include "picture/DecodeLimits.h"
 #include "picture/PictureError.h"
 #include "picture/PixelReduction.h"
@@ -11,7 +12,9 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,12 +51,16 @@ ReducedPicture DecodeWebpAnimation(const uint8_t* data, size_t size, const Scale
     options.use_threads = 0;
     const WebPData webpData{data, size};
     // The demuxer reads the canvas size from the header before the decoder allocates its canvas.
+    std::optional<DecodeBudgetLease> lease;
     {
         std::unique_ptr<WebPDemuxer, decltype(&WebPDemuxDelete)> demux(WebPDemux(&webpData), &WebPDemuxDelete);
         if (!demux)
             throw PictureError("webp: cannot read the animation");
-        CheckFullSize("webp", WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH),
-                      WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
+        const int64_t width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
+        const int64_t height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
+        CheckFullSize("webp", width, height);
+        // The decoder keeps the previous canvas beside the one it composes.
+        lease.emplace(width * height * 4 * 2);
     }
     std::unique_ptr<WebPAnimDecoder, AnimDecoderDelete> decoder(WebPAnimDecoderNew(&webpData, &options));
     if (!decoder)
@@ -99,6 +106,8 @@ ReducedPicture DecodeWebp(const uint8_t* data, size_t size, const ScaleChoice& s
         config.options.scaled_width = outWidth;
         config.options.scaled_height = outHeight;
     }
+    // What it holds is the reduced picture alone.
+    const DecodeBudgetLease lease(int64_t{outWidth} * outHeight * 4);
     const bool alpha = config.input.has_alpha != 0;
     std::vector<uint8_t> premultiplied;
     if (alpha) {
@@ -169,6 +178,11 @@ ReducedPicture DecodeHeif(const uint8_t* data, size_t size, const ScaleChoice& s
     CheckFullSize("heif", heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
     CheckFullSize("heif", heif_image_handle_get_ispe_width(handle.get()),
                   heif_image_handle_get_ispe_height(handle.get()));
+    // The decoded planes and their interleaved copy, held against what the other threads decode meanwhile.
+    const DecodeBudgetLease lease(
+        std::max(int64_t{heif_image_handle_get_width(handle.get())} * heif_image_handle_get_height(handle.get()),
+                 int64_t{heif_image_handle_get_ispe_width(handle.get())} * heif_image_handle_get_ispe_height(handle.get())) *
+        8);
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     std::unique_ptr<heif_decoding_options, HeifOptionsFree> options(heif_decoding_options_alloc());
@@ -226,6 +240,8 @@ ReducedPicture DecodeAvif(const uint8_t* data, size_t size, const ScaleChoice& s
     CheckAvif(avifDecoderSetIOMemory(decoder.get(), data, size));
     CheckAvif(avifDecoderParse(decoder.get()));
     CheckFullSize("avif", decoder->image->width, decoder->image->height);
+    // The decoded planes and the interleaved copy made of them.
+    const DecodeBudgetLease lease(int64_t{decoder->image->width} * decoder->image->height * 8);
     CheckAvif(avifDecoderNextImage(decoder.get()));  // the first frame of an animation
 
     const avifImage* image = decoder->image;
@@ -274,6 +290,7 @@ ReducedPicture DecodeJxl(const uint8_t* data, size_t size, const ScaleChoice& sc
     JxlBasicInfo info{};
     JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     std::vector<uint8_t> pixels;
+    std::optional<DecodeBudgetLease> lease;
     bool haveInfo = false;
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
@@ -281,6 +298,9 @@ ReducedPicture DecodeJxl(const uint8_t* data, size_t size, const ScaleChoice& sc
             if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS)
                 throw PictureError("jxl: cannot read the header");
             CheckFullSize("jxl", info.xsize, info.ysize);
+            // The decoder's own frame and the output buffer.
+            if (!lease)
+                lease.emplace(int64_t{info.xsize} * info.ysize * 8);
             format.num_channels = info.alpha_bits > 0 ? 4 : 3;
             haveInfo = true;
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {

@@ -2,12 +2,14 @@
 // compression and decompression structs are owned by objects that destroy them on every path.
 #include "picture/JpegCodec.h"
 
+#include "picture/DecodeBudget.h"
 #include "picture/DecodeLimits.h"
 #include "picture/PictureError.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include <jpeglib.h>
@@ -155,6 +157,8 @@ struct JpegDecoder::Impl {
     bool Created = false;
     JpegColourModel Model = JpegColourModel::Colour;
     JSAMPARRAY Scanline = nullptr;  // from libjpeg's image pool, freed with the struct
+    // A progressive picture keeps every coefficient of the whole picture; released after the struct is.
+    std::optional<DecodeBudgetLease> Lease;
 
     ~Impl()
     {
@@ -216,8 +220,11 @@ JpegHeader JpegDecoder::ReadHeader()
     case 4: s.Model = JpegColourModel::Cmyk; break;
     default: throw PictureError("JPEG: unsupported number of colour components");
     }
-    if (!FitsDecodeLimit(WholeImageCoefficientBytes(s.Info)))
+    const int64_t coefficientBytes = WholeImageCoefficientBytes(s.Info);
+    if (!FitsDecodeLimit(coefficientBytes))
         throw PictureError("JPEG: picture too large to decode");
+    if (coefficientBytes > 0 && !s.Lease)
+        s.Lease.emplace(coefficientBytes);
 
     JpegHeader header;
     header.Width = static_cast<int>(s.Info.image_width);

@@ -1,6 +1,7 @@
 // LibRaw behind one function: open, check the sizes, unpack, develop, compress.
 #include "picture/RawDecoder.h"
 
+#include "picture/DecodeBudget.h"
 #include "picture/DecodeLimits.h"
 #include "picture/JpegCodec.h"
 #include "picture/PictureError.h"
@@ -31,6 +32,17 @@ struct ProcessedImageDeleter {
 };
 
 // LibRaw's object is several hundred kilobytes: too big for a thread's stack.
+// What LibRaw holds while it develops: the sensor data, and the picture at 16 bits in four channels.
+int64_t RawBytes(const libraw_image_sizes_t& sizes)
+{
+    return int64_t{sizes.raw_width} * sizes.raw_height * int64_t{sizeof(ushort)} * 4;
+}
+
+int64_t DevelopedBytes(const libraw_image_sizes_t& sizes)
+{
+    return int64_t{sizes.width} * sizes.height * int64_t{sizeof(ushort)} * 4;
+}
+
 std::unique_ptr<LibRaw> OpenRaw(const QString& path)
 {
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
@@ -46,8 +58,8 @@ std::unique_ptr<LibRaw> OpenRaw(const QString& path)
     Check(raw->open_file(localPath.constData()));
 
     const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
-    const int64_t rawBytes = int64_t{sizes.raw_width} * sizes.raw_height * int64_t{sizeof(ushort)} * 4;
-    const int64_t developedBytes = int64_t{sizes.width} * sizes.height * int64_t{sizeof(ushort)} * 4;
+    const int64_t rawBytes = RawBytes(sizes);
+    const int64_t developedBytes = DevelopedBytes(sizes);
     // The JPEG conversion holds sides up to 65500 pixels; a longer one is refused before the development.
     constexpr int kMaxJpegSide = 65500;
     if (!FitsDecodeLimit(rawBytes) || !FitsDecodeLimit(developedBytes) || sizes.width > kMaxJpegSide ||
@@ -58,8 +70,10 @@ std::unique_ptr<LibRaw> OpenRaw(const QString& path)
 
 using DevelopedImage = std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter>;
 
+// Holds the sensor data and the developed picture against the budget the other decoding threads share.
 DevelopedImage Develop(LibRaw& raw)
 {
+    const DecodeBudgetLease lease(RawBytes(raw.imgdata.sizes) + DevelopedBytes(raw.imgdata.sizes));
     Check(raw.unpack());
     Check(raw.dcraw_process());
     int code = LIBRAW_SUCCESS;

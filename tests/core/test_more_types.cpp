@@ -3,6 +3,7 @@
 #include "PictureFixtures.h"
 #include "SignatureFixtures.h"
 #include "engine/FolderScanner.h"
+#include "picture/DecodeBudget.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureProcessing.h"
 #include "settings/PictureTypeTable.h"
@@ -13,8 +14,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -297,6 +302,26 @@ TEST_P(MoreTypes, RefusesCutAndOversizedFilesAndSurvivesFlippedBits)
         } catch (const PictureError&) {
         }
     }
+}
+
+// A decoder holds its full-size buffers against the budget every decoding thread shares: while another
+// picture holds all of it, the decode waits, and goes on once it is given back.
+TEST_P(MoreTypes, WaitsForTheSharedDecodeBudget)
+{
+    const QString path = Encoded(QStringLiteral("picture"), {Png(QStringLiteral("picture"), fixtures::MakeNaturalPicture(640, 480, 8))});
+    std::optional<DecodeBudgetLease> other(std::in_place, kSharedDecodeBudget);
+    std::atomic<bool> done{false};
+    std::thread decoding([&] {
+        TBitmap work;
+        LoadWorkPicture(path, work, 100, 100);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done.load());
+    other.reset();
+    decoding.join();
+    EXPECT_TRUE(done.load());
+    EXPECT_EQ(DecodeBudgetLease::InUse(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MoreTypes, testing::ValuesIn(kFormats),

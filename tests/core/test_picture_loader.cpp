@@ -618,6 +618,29 @@ INSTANTIATE_TEST_SUITE_P(Table, CutOffPictureTest,
                          [](const ::testing::TestParamInfo<CutOffCase>& info) { return std::string(info.param.name); });
 
 // Pictures decoding at the same time share one memory budget: a claim waits while others hold the rest.
+// A progressive JPEG keeps the coefficients of the whole picture while it decodes: they count against the
+// shared budget too.
+TEST(DecodeBudget, AProgressiveJpegWaitsForRoom)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("progressive.jpg");
+    fixtures::JpegOptions options;
+    options.Progressive = true;
+    fixtures::WriteJpeg(path, fixtures::MakeNaturalPicture(640, 480, 9), options);
+    std::optional<DecodeBudgetLease> other(std::in_place, kSharedDecodeBudget);
+    std::atomic<bool> done{false};
+    std::thread decoding([&] {
+        TBitmap work;
+        LoadWorkPicture(path, work, 100, 100);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done.load());
+    other.reset();
+    decoding.join();
+    EXPECT_TRUE(done.load());
+}
+
 TEST(DecodeBudget, AClaimWaitsUntilTheOthersLeaveRoom)
 {
     std::optional<DecodeBudgetLease> first(std::in_place, kSharedDecodeBudget - 10);
