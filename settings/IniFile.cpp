@@ -74,8 +74,6 @@ std::optional<KeyLine> ParseKeyLine(const QString& line) {
 
 bool IsBlank(const QString& line) { return line.trimmed().isEmpty(); }
 
-bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-
 QString StripEnclosingQuotes(const QString& value) {
     if (value.size() < 2) return value;
     const QChar first = value.front();
@@ -159,32 +157,53 @@ QByteArray IniFile::ToBytes() const {
     return {};
 }
 
-IniFile::SectionRange IniFile::FindSection(const QString& section) const {
-    SectionRange range;
+const IniFile::Index& IniFile::Indexed() const {
+    if (index_) return *index_;
+    Index index;
+    // The section being read, when it is the first of its name; later ones of the name do not count.
+    std::optional<QString> open;
+    QHash<QString, int> openKeys;
+    const auto close = [&](int end) {
+        if (!open) return;
+        index.sections[*open].end = end;
+        index.keys.insert(*open, std::move(openKeys));
+        openKeys = {};
+        open.reset();
+    };
     for (int i = 0; i < lines_.size(); ++i) {
-        const std::optional<QString> name = SectionName(lines_[i]);
-        if (!name) continue;
-        if (range.header >= 0) {
-            range.end = i;
-            return range;
+        if (const std::optional<QString> name = SectionName(lines_[i])) {
+            close(i);
+            const QString folded = name->toCaseFolded();
+            if (!index.sections.contains(folded)) {
+                index.sections.insert(folded, SectionRange{i, 0});
+                open = folded;
+            }
+            continue;
         }
-        if (SameName(*name, section)) range.header = i;
+        if (!open) continue;
+        if (const std::optional<KeyLine> line = ParseKeyLine(lines_[i])) {
+            const QString folded = line->name.toCaseFolded();
+            if (!openKeys.contains(folded)) openKeys.insert(folded, i);
+        }
     }
-    range.end = static_cast<int>(lines_.size());
-    return range;
+    close(static_cast<int>(lines_.size()));
+    index_ = std::move(index);
+    return *index_;
 }
 
-int IniFile::FindKey(const SectionRange& range, const QString& key) const {
-    if (range.header < 0) return -1;
-    for (int i = range.header + 1; i < range.end; ++i) {
-        const std::optional<KeyLine> line = ParseKeyLine(lines_[i]);
-        if (line && SameName(line->name, key)) return i;
-    }
-    return -1;
+IniFile::SectionRange IniFile::FindSection(const QString& section) const {
+    return Indexed().sections.value(section.toCaseFolded());
+}
+
+int IniFile::FindKey(const QString& section, const QString& key) const {
+    const Index& index = Indexed();
+    const auto keys = index.keys.constFind(section.toCaseFolded());
+    if (keys == index.keys.constEnd()) return -1;
+    return keys->value(key.toCaseFolded(), -1);
 }
 
 std::optional<QString> IniFile::Value(const QString& section, const QString& key) const {
-    const int index = FindKey(FindSection(section), key);
+    const int index = FindKey(section, key);
     if (index < 0) return std::nullopt;
     return StripEnclosingQuotes(ParseKeyLine(lines_[index])->value);
 }
@@ -196,10 +215,11 @@ void IniFile::SetValue(const QString& section, const QString& key, const QString
         if (!lines_.isEmpty() && !IsBlank(lines_.back())) lines_.append(QString());
         lines_.append(u'[' + section + u']');
         lines_.append(key + u'=' + value);
+        index_.reset();
         return;
     }
 
-    const int index = FindKey(range, key);
+    const int index = FindKey(section, key);
     if (index >= 0) {
         const KeyLine line = *ParseKeyLine(lines_[index]);
         // An unchanged value leaves the line's own spacing alone.
@@ -213,4 +233,5 @@ void IniFile::SetValue(const QString& section, const QString& key, const QString
         if (!IsBlank(lines_[i])) insertAt = i + 1;
     }
     lines_.insert(insertAt, key + u'=' + value);
+    index_.reset();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -65,9 +66,18 @@ private:
         int end = 0;      // one past its last line
     };
 
+    // Where each section and each key of it first stands, built in one pass when first asked for, so that
+    // reading or writing every setting costs one pass over a long file, not one per key.
+    struct Index {
+        QHash<QString, SectionRange> sections;         // by case-folded name
+        QHash<QString, QHash<QString, int>> keys;      // section, then key, both case-folded: the line
+    };
+
+    const Index& Indexed() const;
     SectionRange FindSection(const QString& section) const;
-    int FindKey(const SectionRange& range, const QString& key) const;
+    int FindKey(const QString& section, const QString& key) const;
 
     QStringList lines_;
+    mutable std::optional<Index> index_;  // dropped whenever lines are inserted
     Encoding encoding_ = Encoding::Utf8;
 };

@@ -161,6 +161,21 @@ const WriteCase kWriteCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, IniWriteTest, testing::ValuesIn(kWriteCases),
                          [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 
+// Keys are found through an index of the lines: an inserted line moves every later key, and the next
+// lookups must see it where it went.
+TEST(IniWriteSequence, LaterKeysAreFoundAfterAnInsertion) {
+    IniFile ini = IniFile::FromBytes("[Main]\r\nA=1\r\n\r\n[Other]\r\nX=1\r\nY=2\r\n");
+    EXPECT_EQ(ini.Value("Other", "Y"), QString("2"));
+    ini.SetValue("Main", "B", "2");
+    ini.SetValue("Other", "Y", "3");
+    ini.SetValue("Third", "Z", "4");
+    ini.SetValue("Other", "x", "5");
+    ini.SetValue("Third", "Z", "6");
+    EXPECT_EQ(ini.ToBytes(),
+              QByteArray("[Main]\r\nA=1\r\nB=2\r\n\r\n[Other]\r\nX=5\r\nY=3\r\n\r\n[Third]\r\nZ=6\r\n"));
+    EXPECT_EQ(ini.Value("MAIN", "b"), QString("2"));
+}
+
 TEST(IniFileEncoding, LatinOneBytesSurviveUnchanged) {
     // 0xE9 alone is not UTF-8; the line holding it must come back byte for byte.
     const QByteArray before("[Other]\r\nName=caf\xE9\r\n[Main]\r\nA=1\r\n");
