@@ -17,6 +17,12 @@ struct FileFacts {
     friend bool operator==(const FileFacts&, const FileFacts&) = default;
 };
 
+// Two names of one file: removing either frees nothing while the other stays.
+inline bool SameFile(const FileFacts& a, const FileFacts& b)
+{
+    return a.Device == b.Device && a.Inode == b.Inode;
+}
+
 // lstat() of the name for its identity and link count, stat() through a link for size and time. Nothing when
 // the name does not exist (or cannot be examined).
 std::optional<FileFacts> ReadFileFacts(const QString& path);

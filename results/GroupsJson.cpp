@@ -46,6 +46,8 @@ QByteArray GroupsJson(const Catalogue& catalogue, const ResultGroups& groups, co
                 {QStringLiteral("first"), positionIn(group.Files, p.PicIndex1)},
                 {QStringLiteral("second"), positionIn(group.Files, p.PicIndex2)},
                 {QStringLiteral("similarity"), p.Similarity},
+                {QStringLiteral("hardLink"), facts.Exists(p.PicIndex1) && facts.Exists(p.PicIndex2) &&
+                                                 SameFile(facts.Of(catalogue, p.PicIndex1), facts.Of(catalogue, p.PicIndex2))},
             });
         }
         groupArray.append(QJsonObject{

@@ -2,6 +2,7 @@
 #include "engine/CsvWriter.h"
 #include "results/BatchActions.h"
 #include "results/BatchTexts.h"
+#include "results/GroupsJson.h"
 #include "results/KeepRules.h"
 #include "results/PairFilter.h"
 #include "results/ResultGroups.h"
@@ -13,6 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -254,6 +258,15 @@ TEST_F(ResultFilesTest, HardLinkedNamesFreeTheirBytesOnceAndOnlyTogether) {
     EXPECT_EQ(BytesFreedByRemoving(catalogue_, {0, 1}, facts_), 1000);
     EXPECT_EQ(BytesFreedByRemoving(catalogue_, {3}, facts_), 0);
     EXPECT_EQ(BytesOfFiles(catalogue_, {0, 1, 2}, facts_), 1500);
+
+    // The groups' JSON says which pairs are one file under two names.
+    const QJsonArray pairs =
+        QJsonDocument::fromJson(GroupsJson(catalogue_, groups_, facts_))["groups"][0]["pairs"].toArray();
+    ASSERT_EQ(pairs.size(), 3);
+    std::vector<bool> hardLinks;
+    for (const QJsonValue pair : pairs)
+        hardLinks.push_back(pair["hardLink"].toBool());
+    EXPECT_EQ(hardLinks, (std::vector<bool>{true, false, false}));
 
     record({"a.jpg", "a-link.jpg"}, {{0, 1, 100}});
     EXPECT_EQ(groups_[0].FreedBytes, 0) << "two names of one file free nothing";
