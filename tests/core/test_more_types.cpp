@@ -1,9 +1,9 @@
 // WebP, HEIF, AVIF, JPEG XL and the camera raw family: files made here with the formats' own Debian tools,
 // decoded through LoadWorkPicture, compared with a JPEG of the same picture, and broken in the usual ways.
+#include "DecodeBudgetFixtures.h"
 #include "PictureFixtures.h"
 #include "SignatureFixtures.h"
 #include "engine/FolderScanner.h"
-#include "picture/DecodeBudget.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureProcessing.h"
 #include "settings/PictureTypeTable.h"
@@ -14,12 +14,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <optional>
-#include <thread>
 
 namespace {
 
@@ -309,19 +305,7 @@ TEST_P(MoreTypes, RefusesCutAndOversizedFilesAndSurvivesFlippedBits)
 TEST_P(MoreTypes, WaitsForTheSharedDecodeBudget)
 {
     const QString path = Encoded(QStringLiteral("picture"), {Png(QStringLiteral("picture"), fixtures::MakeNaturalPicture(640, 480, 8))});
-    std::optional<DecodeBudgetLease> other(std::in_place, kSharedDecodeBudget);
-    std::atomic<bool> done{false};
-    std::thread decoding([&] {
-        TBitmap work;
-        LoadWorkPicture(path, work, 100, 100);
-        done = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(done.load());
-    other.reset();
-    decoding.join();
-    EXPECT_TRUE(done.load());
-    EXPECT_EQ(DecodeBudgetLease::InUse(), 0);
+    EXPECT_TRUE(fixtures::DecodeWaitsForTheBudget(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MoreTypes, testing::ValuesIn(kFormats),

@@ -1,5 +1,6 @@
 // Decoding onto the work bitmap: decoder choice, JPEG conversion, decoding scale, stretch, colour models,
 // transparency, and damaged or hostile files.
+#include "DecodeBudgetFixtures.h"
 #include "PictureFixtures.h"
 #include "picture/DecodeBudget.h"
 #include "picture/PictureLoader.h"
@@ -627,18 +628,7 @@ TEST(DecodeBudget, AProgressiveJpegWaitsForRoom)
     fixtures::JpegOptions options;
     options.Progressive = true;
     fixtures::WriteJpeg(path, fixtures::MakeNaturalPicture(640, 480, 9), options);
-    std::optional<DecodeBudgetLease> other(std::in_place, kSharedDecodeBudget);
-    std::atomic<bool> done{false};
-    std::thread decoding([&] {
-        TBitmap work;
-        LoadWorkPicture(path, work, 100, 100);
-        done = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(done.load());
-    other.reset();
-    decoding.join();
-    EXPECT_TRUE(done.load());
+    EXPECT_TRUE(fixtures::DecodeWaitsForTheBudget(path));
 }
 
 TEST(DecodeBudget, AClaimWaitsUntilTheOthersLeaveRoom)
