@@ -36,6 +36,16 @@ std::optional<ActionTarget> ActionTargetOf(const Catalogue& catalogue, int rowCo
     return ActionTarget{row, picIndex};
 }
 
+int32_t PairIndexOf(const Catalogue& catalogue, int32_t left, int32_t right) {
+    const int32_t last = std::min<int32_t>(catalogue.LastPairIndex, static_cast<int32_t>(catalogue.PicturePairs.size()) - 1);
+    for (int32_t i = 0; i <= last; ++i) {
+        const TPicturePair& pair = catalogue.PicturePairs[static_cast<size_t>(i)];
+        if (pair.PicIndex1 == left && pair.PicIndex2 == right)
+            return i;
+    }
+    return -1;
+}
+
 void ForgetPicture(Catalogue& catalogue, int32_t picIndex) {
     catalogue.RemovePicturePairs(picIndex);
     catalogue.Pictures[static_cast<size_t>(picIndex)].Deleted = true;

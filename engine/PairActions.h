@@ -27,6 +27,9 @@ std::optional<TPicturePair> PairAtRow(const Catalogue& catalogue, int rowCount, 
 // the pair list, or the picture is not a record.
 std::optional<ActionTarget> ActionTargetOf(const Catalogue& catalogue, int rowCount, int row, PairSide side);
 
+// The index of the listed pair of `left` and `right` in that order, or -1: where a pair went after a sort.
+int32_t PairIndexOf(const Catalogue& catalogue, int32_t left, int32_t right);
+
 // A picture whose file was deleted or moved: every pair that contains it leaves the list and it is marked
 // deleted; its record stays, so the indices of the others hold.
 void ForgetPicture(Catalogue& catalogue, int32_t picIndex);

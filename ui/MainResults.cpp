@@ -146,12 +146,20 @@ void TResultsBrowser::setupList() {
     header->setSectionResizeMode(2, QHeaderView::Fixed);
     header->resizeSection(2, S(kSimilarityColumnWidth));
 
-    connect(list_, &QTableView::clicked, this, &TResultsBrowser::listClicked);
+    // A click on the row already shown refreshes it; a press that moved the selection has shown it already.
+    connect(list_, &QTableView::clicked, this, [this] {
+        if (!shownSincePress_)
+            emit listClicked();
+    });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TResultsBrowser::selectionMoved);
     connect(header, &QHeaderView::sectionClicked, this, &TResultsBrowser::headerClicked);
     list_->installEventFilter(this);
+    list_->viewport()->installEventFilter(this);
 }
 
 bool TResultsBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress)
+        shownSincePress_ = false;
     if (watched == list_ && event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // A held key repeats its release; the list reacts once, when the key really comes up.
@@ -195,8 +203,13 @@ void TResultsBrowser::SetGroupEnabled(TControl group, bool on) {
 
 void TResultsBrowser::ResetForSearch() {
     SetSummaryLabels(SummaryCountsAtStart());
+    clearPane();
+}
+
+void TResultsBrowser::clearPane() {
     pane_->SetTexts(QStringLiteral("No Image"), QStringLiteral("No Image"), QStringLiteral("0%"));
     pane_->ClearPictures();
+    shown_.reset();
 }
 
 void TResultsBrowser::SetSummaryLabels(const SummaryCountTexts& texts) {
@@ -243,11 +256,11 @@ void TResultsBrowser::filterChanged(int percent) {
     views_->PairsChanged();
     const int shownRow = model_->RowOfPair(pair);
     const int next = shownRow >= 0 ? shownRow : RowAfterFileAction(ResultRowCount(), std::max(0, row));
-    if (next < 0)
+    if (next < 0) {
+        clearPane();
         return;
+    }
     list_->selectRow(next);
-    if (next != shownRow)
-        ListView1Click();
 }
 
 void TResultsBrowser::showChosenPair(int pair) {
@@ -255,7 +268,7 @@ void TResultsBrowser::showChosenPair(int pair) {
     if (row < 0)
         return;
     list_->selectRow(row);
-    ListView1Click();
+    list_->scrollTo(model_->index(row, 0));
 }
 
 void TResultsBrowser::EndResultsUpdate() {
@@ -266,14 +279,37 @@ void TResultsBrowser::SelectFirstRowAndShow() {
     if (frame_.WindowState() == TWindowState::Closing || ResultRowCount() < 1)
         return;
     list_->selectRow(0);
-    ListView1Click();
+    showSelectedPair();
+}
+
+void TResultsBrowser::ShowSelectedPair() {
+    if (PairListFree(frame_.WindowState()))
+        showSelectedPair();
+}
+
+bool TResultsBrowser::paneShowsSelectedPair() const {
+    const Catalogue& cat = frame_.State().catalogue;
+    const std::optional<TPicturePair> pair = PairAtRow(cat, cat.PairCapacity, selectedPair());
+    return pair && shown_ && shown_->Left == pair->PicIndex1 && shown_->Right == pair->PicIndex2;
+}
+
+void TResultsBrowser::showSelectedPair() {
+    if (!paneShowsSelectedPair())
+        ListView1Click();
 }
 
 void TResultsBrowser::ListView1Click() {
     const Catalogue& cat = frame_.State().catalogue;
     const std::optional<TPicturePair> pair = PairAtRow(cat, cat.PairCapacity, selectedPair());
-    if (!pair)
+    if (!pair) {
+        // Nothing left to show: a deleted or moved picture must not stay on screen.
+        if (ResultRowCount() < 1)
+            clearPane();
         return;
+    }
+    // From here the pane is this pair's, even if a preview below fails and leaves the old texts.
+    shown_ = ShownPair{pair->PicIndex1, pair->PicIndex2};
+    shownSincePress_ = true;
     const TPicInfo& a = cat.Pictures[static_cast<size_t>(pair->PicIndex1)];
     const TPicInfo& b = cat.Pictures[static_cast<size_t>(pair->PicIndex2)];
     const QLocale& locale = frame_.State().SystemNumberFormat;
@@ -318,10 +354,18 @@ void TResultsBrowser::ListView1ColumnClick(int column) {
             break;
         }
     }
-    // The same count redraws the rows in place: the selection keeps its position and the pane is not
-    // refreshed. A close during the sort has released the pairs by now, and the list ends empty.
+    // The same count redraws the rows in place. The selection goes with the pair the pane shows to its new
+    // row, so that the pane and the actions under it still agree. A close during the sort has released the
+    // pairs by now, and the list ends empty.
     SetResultRowCount(cat.PairCapacity);
     state.SortColumn = column;
+    const int row = shown_ ? model_->RowOfPair(PairIndexOf(cat, shown_->Left, shown_->Right)) : -1;
+    if (row >= 0) {
+        list_->selectRow(row);
+        list_->scrollTo(model_->index(row, 0));
+    } else {
+        showSelectedPair();
+    }
 }
 
 void TResultsBrowser::ListView1KeyUp(int key) {
@@ -329,10 +373,15 @@ void TResultsBrowser::ListView1KeyUp(int key) {
         return;
     // The list has already moved its selection when the key comes up; other keys leave the pane alone.
     if (key == Qt::Key_Up || key == Qt::Key_Down)
-        ListView1Click();
+        showSelectedPair();
 }
 
-std::optional<ActionTarget> TResultsBrowser::targetOf(PairSide side) const {
+std::optional<ActionTarget> TResultsBrowser::targetOf(PairSide side) {
+    if (!paneShowsSelectedPair()) {
+        // The pane lags behind the selection: show what the action would touch and let the user press again.
+        showSelectedPair();
+        return std::nullopt;
+    }
     std::optional<ActionTarget> target =
         ActionTargetOf(frame_.State().catalogue, frame_.State().catalogue.PairCapacity, selectedPair(), side);
     // The action comes back to the row it started from, which under the filter is not the pair's number.
@@ -372,6 +421,8 @@ void TResultsBrowser::SwapImagesButtonClick() {
         const QImage left = pane_->Picture(PairSide::Left);
         pane_->SetPicture(PairSide::Left, pane_->Picture(PairSide::Right));
         pane_->SetPicture(PairSide::Right, left);
+        if (shown_)
+            std::swap(shown_->Left, shown_->Right);
         return;
     }
     Catalogue& cat = frame_.State().catalogue;
@@ -412,7 +463,7 @@ void TResultsBrowser::refreshAfterFileAction(int row) {
     if (next >= 0)
         list_->selectRow(next);
     frame_.EnterIdleState();
-    ListView1Click();
+    showSelectedPair();
 }
 
 void TResultsBrowser::DeletePicture(PairSide side) {

@@ -38,6 +38,9 @@ public:
     void ListView1Click();
     void ListView1ColumnClick(int column);
     void ListView1KeyUp(int key);
+    // The pane follows the selected row: shows its pair unless it shows that pair already. Between searches
+    // and sorts only; the list is frozen otherwise.
+    void ShowSelectedPair();
     void OpenPicture(PairSide side);
     void SwapImagesButtonClick();
     void MovePicture(PairSide side);
@@ -70,6 +73,8 @@ signals:
     void listClicked();
     void headerClicked(int column);
     void listKeyReleased(int key);
+    // The selection moved by any means: a click, a key, a sort, a filter, a file action.
+    void selectionMoved();
     void pictureClicked(PairSide side);
     void swapClicked();
     void moveClicked(PairSide side);
@@ -82,7 +87,13 @@ protected:
 private:
     void setupList();
     void layoutBottom();
-    std::optional<ActionTarget> targetOf(PairSide side) const;
+    // The picture on `side` of the selected row's pair; nothing unless the pane shows that very pair, so
+    // that an action never names a file the user does not see.
+    std::optional<ActionTarget> targetOf(PairSide side);
+    void showSelectedPair();
+    bool paneShowsSelectedPair() const;
+    // No pair to show: the pane as at the start of a search.
+    void clearPane();
     bool fileStillThere(const QString& path, const QString& name);
     void refreshAfterFileAction(int row);
     // The pair of the selected row (under the filter a row is not the pair of that number), or -1.
@@ -106,4 +117,12 @@ private:
     QTableView* list_ = nullptr;
     TPairListModel* model_ = nullptr;
     TResultsViews* views_ = nullptr;
+    // The pictures the pane shows, left and right, while it shows a pair.
+    struct ShownPair {
+        int32_t Left = -1;
+        int32_t Right = -1;
+    };
+    std::optional<ShownPair> shown_;
+    // A press that selected a new row has shown its pair; the click that ends it need not decode again.
+    bool shownSincePress_ = false;
 };

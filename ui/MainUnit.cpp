@@ -220,6 +220,7 @@ void TMainForm::ConnectRegions() {
     connect(results_, &TResultsBrowser::listClicked, this, guarded(&TMainForm::ListView1Click));
     connect(results_, &TResultsBrowser::headerClicked, this, guardedInt(&TMainForm::ListView1ColumnClick));
     connect(results_, &TResultsBrowser::listKeyReleased, this, guardedInt(&TMainForm::ListView1KeyUp));
+    connect(results_, &TResultsBrowser::selectionMoved, this, [this] { Guarded([this] { results_->ShowSelectedPair(); }); });
     connect(results_, &TResultsBrowser::pictureClicked, this,
             bySide(&TMainForm::LeftImageClick, &TMainForm::RightImageClick));
     connect(results_, &TResultsBrowser::swapClicked, this, guarded(&TMainForm::SwapImagesButtonClick));

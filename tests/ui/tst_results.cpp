@@ -137,11 +137,12 @@ private slots:
     void headerClicksInEveryOrder_data();
     void headerClicksInEveryOrder();
     void headerClickWithoutPairsChangesNothing();
-    void sortKeepsTheSelectedPositionAndThePane();
+    void sortTakesTheSelectionWithTheShownPair();
+    void everyActionNamesAFileOfTheShownPair();
     void sortStateSurvivesANewSearch();
     void commandsWaitWhileTheSortLetsEventsRun();
     void closeWhileTheSortLetsEventsRun();
-    void upAndDownRefreshThePaneButPageDownDoesNot();
+    void everyKeyThatMovesTheSelectionRefreshesThePane();
 
     // The pane
     void paneShowsAJpegAndPngPair();
@@ -546,7 +547,7 @@ void TestResults::headerClickWithoutPairsChangesNothing() {
     QCOMPARE(w->State().catalogue.PicturePairs.front().PicIndex1, b);
 }
 
-void TestResults::sortKeepsTheSelectedPositionAndThePane() {
+void TestResults::sortTakesTheSelectionWithTheShownPair() {
     auto w = NewWindow();
     const int f = AddFolder(*w, QStringLiteral("keep"));
     const int a = AddPicture(*w, f, QStringLiteral("a.png"));
@@ -555,11 +556,89 @@ void TestResults::sortKeepsTheSelectedPositionAndThePane() {
     SetPairs(*w, {{a, b, 30}, {b, c, 20}, {a, c, 10}});
     ClickRow(*w, 1);
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
+    const QString label = Ctl(w).ImageLabel1->text();
     ClickHeader(*w, 0);  // first paths a, b, a descending: b-c moves to row 0
     QCOMPARE(w->State().catalogue.PicturePairs[0].Similarity, 20.0);
-    QCOMPARE(SelectedRow(*w), 1);
+    QCOMPARE(SelectedRow(*w), 0);
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
-    QVERIFY(w->State().catalogue.PicturePairs[1].Similarity != 20.0);
+    QCOMPARE(Ctl(w).ImageLabel1->text(), label);
+    ClickHeader(*w, 2);  // similarity ascending: b-c in the middle
+    QCOMPARE(SelectedRow(*w), 1);
+    QCOMPARE(RowText(*w, SelectedRow(*w), 2), QStringLiteral("20"));
+    QVERIFY(services_.messages.isEmpty());
+}
+
+// After sorts and moves of the selection by keys, every action under the pane names a file the pane shows.
+void TestResults::everyActionNamesAFileOfTheShownPair() {
+    auto w = NewWindow();
+    const Triangle t = MakeTriangle(*w);  // d-e 91, a-b 92, a-c 93, b-c 94
+    const QString destination = work_->path() + QStringLiteral("/elsewhere");
+    QDir().mkpath(destination);
+    const auto expectShown = [&](int left, int right, const QString& percent) {
+        QCOMPARE(Ctl(w).PercentLabel->text(), percent);
+        const TPicturePair& pair = w->State().catalogue.PicturePairs[size_t(SelectedRow(*w))];
+        QCOMPARE(pair.PicIndex1, left);
+        QCOMPARE(pair.PicIndex2, right);
+    };
+    const auto pressEveryAction = [&](int left, int right) {
+        const QString leftName = w->State().catalogue.Pictures[size_t(left)].FileName;
+        const QString rightName = w->State().catalogue.Pictures[size_t(right)].FileName;
+        for (const bool trash : {true, false}) {
+            w->State().settings.MoveToRecycle = trash;
+            services_.messages.clear();
+            services_.answers.clear();
+            services_.answers << MessageAnswer::No << MessageAnswer::No;
+            QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
+            QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
+            QCOMPARE(Texts(services_.messages),
+                     (QStringList{QStringLiteral("Do you really want to delete") + kMessageLineBreak + leftName,
+                                  QStringLiteral("Do you really want to delete") + kMessageLineBreak + rightName}));
+        }
+        services_.folderCaptions.clear();
+        QTest::mouseClick(Ctl(w).MoveImageButton1, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).MoveImageButton2, Qt::LeftButton);
+        QCOMPARE(services_.folderCaptions,
+                 (QStringList{QStringLiteral("Move ") + leftName + QStringLiteral(" to selected folder"),
+                              QStringLiteral("Move ") + rightName + QStringLiteral(" to selected folder")}));
+        services_.revealed.clear();
+        QTest::mouseClick(Ctl(w).BrowseImageButton1, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).BrowseImageButton2, Qt::LeftButton);
+        QCOMPARE(services_.revealed, (QStringList{PathOf(*w, left), PathOf(*w, right)}));
+        services_.openedUrls.clear();
+        QTest::mouseClick(Ctl(w).LeftImage, Qt::LeftButton);
+        QTest::mouseClick(Ctl(w).RightImage, Qt::LeftButton);
+        QCOMPARE(services_.openedUrls, (QStringList{PathOf(*w, left), PathOf(*w, right)}));
+    };
+
+    ClickRow(*w, 1);
+    expectShown(t.a, t.b, QStringLiteral("92%"));
+    ClickHeader(*w, 2);
+    ClickHeader(*w, 2);  // similarity descending: a-b moves from row 1 to row 2
+    QCOMPARE(SelectedRow(*w), 2);
+    expectShown(t.a, t.b, QStringLiteral("92%"));
+    pressEveryAction(t.a, t.b);
+
+    // Keys other than Up and Down move the selection too, and the pane goes with it.
+    Ctl(w).ListView1->setFocus();
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_Home, Qt::ControlModifier);
+    expectShown(t.b, t.c, QStringLiteral("94%"));
+    QTest::keyClick(Ctl(w).ListView1, Qt::Key_End, Qt::ControlModifier);
+    expectShown(t.d, t.e, QStringLiteral("91%"));
+    pressEveryAction(t.d, t.e);
+
+    QTest::mouseClick(Ctl(w).SwapImagesButton, Qt::LeftButton);
+    expectShown(t.e, t.d, QStringLiteral("91%"));
+    pressEveryAction(t.e, t.d);
+
+    // A real move from a sorted list takes the file the pane showed, and nothing else moves.
+    ClickHeader(*w, 0);
+    expectShown(t.e, t.d, QStringLiteral("91%"));
+    services_.folderChoices.enqueue({true, destination});
+    QTest::mouseClick(Ctl(w).MoveImageButton2, Qt::LeftButton);
+    QVERIFY(QFileInfo::exists(destination + QStringLiteral("/d.png")));
+    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList{QStringLiteral("d.png")});
+    for (const int kept : {t.a, t.b, t.c, t.e})
+        QVERIFY(QFileInfo::exists(PathOf(*w, kept)));
 }
 
 void TestResults::sortStateSurvivesANewSearch() {
@@ -656,7 +735,7 @@ void TestResults::closeWhileTheSortLetsEventsRun() {
     QCOMPARE(w->ResultRowCount(), 0);
 }
 
-void TestResults::upAndDownRefreshThePaneButPageDownDoesNot() {
+void TestResults::everyKeyThatMovesTheSelectionRefreshesThePane() {
     auto w = NewWindow();
     // Up on an empty list does nothing.
     QTest::keyClick(Ctl(w).ListView1, Qt::Key_Up);
@@ -676,8 +755,8 @@ void TestResults::upAndDownRefreshThePaneButPageDownDoesNot() {
     QCOMPARE(SelectedRow(*w), 0);
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("90%"));
     QTest::keyClick(Ctl(w).ListView1, Qt::Key_PageDown);
-    QVERIFY(SelectedRow(*w) > 0);
-    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("90%"));
+    QCOMPARE(SelectedRow(*w), 2);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("70%"));
     QVERIFY(services_.messages.isEmpty());
 }
 
@@ -904,10 +983,11 @@ void TestResults::deleteTheOnlyPair() {
     QCOMPARE(SelectedRow(*w), -1);
     QVERIFY(w->State().catalogue.PicturePairs.empty());
     QCOMPARE(w->State().catalogue.LastPairIndex, -1);
-    // The pane keeps the removed pair.
-    QCOMPARE(Ctl(w).ImageLabel1->text(), label1);
-    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("66%"));
-    QCOMPARE(Ctl(w).LeftImage->Picture().size(), QSize(120, 90));
+    // The deleted picture does not stay on screen.
+    QVERIFY(Ctl(w).ImageLabel1->text() != label1);
+    QCOMPARE(Ctl(w).ImageLabel1->text(), QStringLiteral("No Image"));
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("0%"));
+    QVERIFY(Ctl(w).LeftImage->Picture().isNull() && Ctl(w).RightImage->Picture().isNull());
     // With no row left, the buttons do nothing.
     services_.messages.clear();
     QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
