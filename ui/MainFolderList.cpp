@@ -272,9 +272,7 @@ void TFolderList::AddFolderButtonClick() {
 void TFolderList::RemoveFolderButtonClick() {
     if (frame_.State().PlaceholderShown)
         return;
-    const int index = SelectedFolderIndex();
-    if (index >= 0)
-        delete list_->takeItem(index);
+    removeSelectedFolder();
     if (list_->count() == 0)
         showPlaceholder(kPlaceholderLater);
     emit referenceFoldersChanged();
@@ -284,10 +282,18 @@ void TFolderList::DirectoriesListBoxKeyDown(int key) {
     if (key != Qt::Key_Delete)
         return;
     // Unlike Remove, this never brings the placeholder back: the last Delete leaves an empty list.
-    const int index = SelectedFolderIndex();
-    if (index >= 0)
-        delete list_->takeItem(index);
+    removeSelectedFolder();
     emit referenceFoldersChanged();
+}
+
+void TFolderList::removeSelectedFolder() {
+    const int index = SelectedFolderIndex();
+    if (index < 0)
+        return;
+    delete list_->takeItem(index);
+    // The list would select the next folder, and a second press would remove a folder the user never chose.
+    list_->setCurrentItem(nullptr);
+    list_->clearSelection();
 }
 
 void TFolderList::MoveFolderUpButtonClick() {
@@ -339,9 +345,13 @@ QString TFolderList::DroppedFolder(const QString& path) {
 
 void TFolderList::FormDropFiles(const QStringList& paths) {
     leavePlaceholder();
+    // Several files of one folder are one folder to search.
+    QStringList added;
     for (const QString& path : paths) {
         const QString folder = DroppedFolder(path);
-        if (!folder.isEmpty())
-            appendFolder(folder);
+        if (folder.isEmpty() || added.contains(folder))
+            continue;
+        added.append(folder);
+        appendFolder(folder);
     }
 }

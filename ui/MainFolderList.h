@@ -80,6 +80,8 @@ private:
     void leavePlaceholder();
     void showPlaceholder(const QString& line);
     void appendFolder(const QString& folder);
+    // Removes the selected folder and leaves none selected.
+    void removeSelectedFolder();
     void setupReferenceAction();
 
     TMainFrame& frame_;
