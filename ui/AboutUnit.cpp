@@ -65,7 +65,8 @@ TAboutForm::TAboutForm(PlatformServices& services, QWidget* parent) : QDialog(pa
         return l;
     };
     SiteLabel = linkLabel("SiteLabel", SiteAddresses::HostName(), 137);
-    Label3 = linkLabel("Label3", SiteAddresses::SupportMailUrl(), 173);
+    // The address as people write it; a click still opens a mail to it.
+    Label3 = linkLabel("Label3", SiteAddresses::SupportMailAddress(), 173);
     for (QLabel* l : {Label1, Version, Label2, static_cast<QLabel*>(SiteLabel), static_cast<QLabel*>(Label3)})
         l->adjustSize();
 

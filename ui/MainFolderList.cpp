@@ -23,8 +23,8 @@ constexpr int kPanel2Height = 63;
 constexpr int kItemHeight = 18;
 
 const QString kPlaceholderAtStart =
-    QStringLiteral("       You can drag directories here from the Windows Explorer");
-const QString kPlaceholderLater = QStringLiteral("       You can drag directories from the Windows Explorer");
+    QStringLiteral("       You can drag directories here from the file manager");
+const QString kPlaceholderLater = QStringLiteral("       You can drag directories from the file manager");
 constexpr QChar kDelimiter = QLatin1Char('/');
 // Where an entry keeps its reference flag.
 constexpr int kReferenceRole = Qt::UserRole + 1;

@@ -129,7 +129,7 @@ void TMainForm::SetupMenus() {
     f.File1 = menuBar()->addMenu(QStringLiteral("&File"));
     f.File1->setObjectName(QStringLiteral("File1"));
     f.StartSearch1 = named(f.File1->addAction(QStringLiteral("Start Search")), "StartSearch1");
-    f.SavelistofdupliacatestoCSV1 = named(f.File1->addAction(QStringLiteral("Save list of dupliacates to CSV")),
+    f.SavelistofdupliacatestoCSV1 = named(f.File1->addAction(QStringLiteral("Save list of duplicates to CSV")),
                                           "SavelistofdupliacatestoCSV1");
     f.File1->addSeparator();
     f.Exit1 = named(f.File1->addAction(QStringLiteral("Exit")), "Exit1");

@@ -155,7 +155,7 @@ void TSettingsForm::SetupControls() {
     CR2CheckBox = TypeBox("CR2CheckBox");
 
     GroupBox2 = group("GroupBox2", QStringLiteral("Delete Options"), 208, 10, 328, 106);
-    RecycleCheckBox = check(GroupBox2, "RecycleCheckBox", QStringLiteral(" Move Files to Recycle Bin"), 24, 30, 242, 23);
+    RecycleCheckBox = check(GroupBox2, "RecycleCheckBox", QStringLiteral(" Move Files to Trash"), 24, 30, 242, 23);
     SilentDeleteCheckBox = check(GroupBox2, "SilentDeleteCheckBox", QStringLiteral(" Delete Files without Confirmation"),
                                  24, 61, 263, 23);
     SilentDeleteCheckBox->setFont(DesignFont(s(kSilentDeleteFontHeight)));

@@ -36,7 +36,7 @@ const CheckBinding kChecks[] = {
     {"AVIFCheckBox", " AVIF", &TSettings::SearchAVIF},
     {"JXLCheckBox", " JPEG XL", &TSettings::SearchJXL},
     {"RAWCheckBox", " Camera RAW", &TSettings::SearchRAW},
-    {"RecycleCheckBox", " Move Files to Recycle Bin", &TSettings::MoveToRecycle},
+    {"RecycleCheckBox", " Move Files to Trash", &TSettings::MoveToRecycle},
     {"SilentDeleteCheckBox", " Delete Files without Confirmation", &TSettings::DeleteWithoutAsking},
     {"OnlyIdenticalCheckBox", " Search Only 100% Identical Pictures", &TSettings::SearchOnlyIdentical},
     {"CheckUpdatesCheckBox", " Automatically Check for Updates", &TSettings::AutoCheckUpdates},
