@@ -46,7 +46,7 @@ TComparisonView::TComparisonView(TDesignScale scale, QWidget* centralPanel)
 
     similarity_ =
         MakeLabel(between_, "SimilarityLabel", QStringLiteral("Similarity:"), S.Font(15), Qt::AlignCenter);
-    percent_ = MakeLabel(between_, "PercentLabel", QStringLiteral("56%"), S.Font(23, true), Qt::AlignCenter);
+    percent_ = MakeLabel(between_, "PercentLabel", QStringLiteral("56%"), S.Font(23), Qt::AlignCenter);
     SetTextColour(similarity_, kPanelText);
     SetTextColour(percent_, kPanelText);
     swap_ = MakePictureButton(between_, "SwapImagesButton", QStringLiteral("Swap Images"),

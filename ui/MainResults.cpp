@@ -131,7 +131,8 @@ void TResultsBrowser::setupList() {
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSortingEnabled(false);
     list_->setWordWrap(false);
-    list_->setTextElideMode(Qt::ElideMiddle);
+    // A long path is cut at its end, so that it still reads from its root.
+    list_->setTextElideMode(Qt::ElideRight);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(S(kRowHeight));
     QHeaderView* header = list_->horizontalHeader();
@@ -141,10 +142,14 @@ void TResultsBrowser::setupList() {
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setMinimumSectionSize(std::min(S(kSimilarityColumnMin), S(kPathColumnMin)));
     header->setMaximumSectionSize(S(kPathColumnMax));
-    header->setSectionResizeMode(0, QHeaderView::Stretch);
-    header->setSectionResizeMode(1, QHeaderView::Stretch);
-    header->setSectionResizeMode(2, QHeaderView::Fixed);
+    // The user may drag every column; until then the two path columns share the width the list has.
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
     header->resizeSection(2, S(kSimilarityColumnWidth));
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (!sharingColumns_)
+            columnsDragged_ = true;
+    });
 
     // A click on the row already shown refreshes it; a press that moved the selection has shown it already.
     connect(list_, &QTableView::clicked, this, [this] {
@@ -160,6 +165,9 @@ void TResultsBrowser::setupList() {
 bool TResultsBrowser::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress)
         shownSincePress_ = false;
+    // The viewport narrows when the scroll bar appears: the shared widths follow it, not the list's frame.
+    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+        shareColumns();
     if (watched == list_ && event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // A held key repeats its release; the list reacts once, when the key really comes up.
@@ -187,6 +195,18 @@ void TResultsBrowser::layoutBottom() {
     duplicates_->setGeometry(duplicatesLeft, textTop, duplicatesWidth, lineHeight);
     diskUsage_->setGeometry(std::max(S(328), duplicatesLeft + duplicatesWidth + gap), textTop,
                             diskUsage_->sizeHint().width(), lineHeight);
+}
+
+void TResultsBrowser::shareColumns() {
+    if (columnsDragged_)
+        return;
+    QHeaderView* header = list_->horizontalHeader();
+    const int room = list_->viewport()->width() - header->sectionSize(2);
+    const int each = std::clamp(room / 2, S(kPathColumnMin), S(kPathColumnMax));
+    sharingColumns_ = true;
+    header->resizeSection(0, each);
+    header->resizeSection(1, each);
+    sharingColumns_ = false;
 }
 
 void TResultsBrowser::LayoutPane(int top) {
@@ -237,8 +257,9 @@ int TResultsBrowser::selectedPair() const {
 
 void TResultsBrowser::BeginResultsUpdate() {
     views_->SearchStarted();
+    // The list stays empty until the pairs are final, so it may go on painting (a resize during the search
+    // would otherwise leave it black).
     model_->SetRowCount(0);
-    list_->setUpdatesEnabled(false);
 }
 
 void TResultsBrowser::SetResultRowCount(int rows) {
@@ -271,9 +292,8 @@ void TResultsBrowser::showChosenPair(int pair) {
     list_->scrollTo(model_->index(row, 0));
 }
 
-void TResultsBrowser::EndResultsUpdate() {
-    list_->setUpdatesEnabled(true);
-}
+// Nothing to resume: the list never stopped painting.
+void TResultsBrowser::EndResultsUpdate() {}
 
 void TResultsBrowser::SelectFirstRowAndShow() {
     if (frame_.WindowState() == TWindowState::Closing || ResultRowCount() < 1)

@@ -87,6 +87,8 @@ protected:
 private:
     void setupList();
     void layoutBottom();
+    // Until the user drags a column, the two path columns share the list's width.
+    void shareColumns();
     // The picture on `side` of the selected row's pair; nothing unless the pane shows that very pair, so
     // that an action never names a file the user does not see.
     std::optional<ActionTarget> targetOf(PairSide side);
@@ -125,4 +127,6 @@ private:
     std::optional<ShownPair> shown_;
     // A press that selected a new row has shown its pair; the click that ends it need not decode again.
     bool shownSincePress_ = false;
+    bool columnsDragged_ = false;
+    bool sharingColumns_ = false;
 };

@@ -188,7 +188,8 @@ void TMainForm::SetupRegions() {
     f.MainSplitter->addWidget(results_->BottomPanel());
     f.MainSplitter->setStretchFactor(0, 0);
     f.MainSplitter->setStretchFactor(1, 1);
-    f.MainSplitter->setStretchFactor(2, 0);
+    // The results list and the pictures share the window's growth in the proportion they have.
+    f.MainSplitter->setStretchFactor(2, 1);
     f.MainSplitter->handle(1)->setObjectName(QStringLiteral("Splitter1"));
     f.MainSplitter->handle(2)->setObjectName(QStringLiteral("Splitter2"));
     const int centralHeight =

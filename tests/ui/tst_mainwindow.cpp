@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -131,6 +132,7 @@ private slots:
     void cleanup();
 
     void controlsAreNamedAndPlaced();
+    void resultsListGrowsAndItsColumnsAreTheUsers();
     void startRefusesWithoutFolders();
     void startRefusesWithoutTypes();
     void searchShowsStatesSummaryAndFirstPair();
@@ -883,4 +885,30 @@ void TestMainWindow::timerShowsElapsedTimeOnlyWhileSearching() {
 }
 
 QTEST_MAIN(TestMainWindow)
+void TestMainWindow::resultsListGrowsAndItsColumnsAreTheUsers() {
+    auto w = NewWindow();
+    QTableView* list = Ctl(w).ListView1;
+    QHeaderView* header = list->horizontalHeader();
+    QCOMPARE(list->textElideMode(), Qt::ElideRight);
+    QVERIFY(!Ctl(w).PercentLabel->font().bold());
+    for (int column = 0; column < 3; ++column)
+        QCOMPARE(header->sectionResizeMode(column), QHeaderView::Interactive);
+    // Until a drag, the path columns share the width.
+    QCOMPARE(header->sectionSize(0), header->sectionSize(1));
+    QVERIFY(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2) <= list->viewport()->width());
+
+    const QSize before = list->size();
+    w->resize(w->width() + 200, w->height() + 300);
+    QCoreApplication::processEvents();
+    // The list has its share of the growth (before, none at all).
+    QVERIFY(list->height() >= before.height() + 75);
+    QCOMPARE(header->sectionSize(0), header->sectionSize(1));
+
+    // A width the user dragged stays through the next resize.
+    header->resizeSection(0, 150);
+    w->resize(w->width() - 100, w->height());
+    QCoreApplication::processEvents();
+    QCOMPARE(header->sectionSize(0), 150);
+}
+
 #include "tst_mainwindow.moc"
