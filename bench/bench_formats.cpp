@@ -49,9 +49,10 @@ const Format kFormats[] = {
      "out.ppm"},
 };
 
-double ThreadCpuMs() {
+// The whole process, not the calling thread: a decoder library may hand its work to threads of its own.
+double ProcessCpuMs() {
     timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
@@ -114,10 +115,10 @@ int Run(const QString& set, int repeats) {
         double ours = 1e300, theirs = 1e300;
         for (int r = 0; r < repeats; ++r) {
             TBitmap work;
-            const double t0 = ThreadCpuMs();
+            const double t0 = ProcessCpuMs();
             for (const QString& file : files)
                 LoadWorkPicture(file, work, 100, 100);
-            ours = std::min(ours, (ThreadCpuMs() - t0) / files.size());
+            ours = std::min(ours, (ProcessCpuMs() - t0) / files.size());
 
             const double c0 = ChildrenCpuMs();
             for (const QString& file : files) {
