@@ -81,9 +81,21 @@ ReducedPicture DecodeWebpAnimation(const uint8_t* data, size_t size, const Scale
     return picture;
 }
 
-}  // namespace
+// What the EXIF chunk of an extended file says; a plain file has no chunks, and a damaged one reads as upright.
+Orientation WebpOrientation(const uint8_t* data, size_t size) {
+    const WebPData webpData{data, size};
+    std::unique_ptr<WebPDemuxer, decltype(&WebPDemuxDelete)> demux(WebPDemux(&webpData), &WebPDemuxDelete);
+    if (!demux || !(WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG))
+        return Orientation::Upright;
+    WebPChunkIterator chunk;
+    if (!WebPDemuxGetChunk(demux.get(), "EXIF", 1, &chunk))
+        return Orientation::Upright;
+    const Orientation shown = ExifOrientation(chunk.chunk.bytes, chunk.chunk.size);
+    WebPDemuxReleaseChunkIterator(&chunk);
+    return shown;
+}
 
-ReducedPicture DecodeWebp(const uint8_t* data, size_t size, const ScaleChoice& scale) {
+ReducedPicture DecodeWebpPicture(const uint8_t* data, size_t size, const ScaleChoice& scale) {
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         throw PictureError("webp: library version mismatch");
@@ -130,6 +142,14 @@ ReducedPicture DecodeWebp(const uint8_t* data, size_t size, const ScaleChoice& s
     if (alpha)
         picture.Pixels = ReducePixels(premultiplied.data(), outWidth, outHeight, std::ptrdiff_t{4} * outWidth,
                                       SourceLayout::Bgra32Premultiplied, 1);
+    return picture;
+}
+
+}  // namespace
+
+ReducedPicture DecodeWebp(const uint8_t* data, size_t size, const ScaleChoice& scale) {
+    ReducedPicture picture = DecodeWebpPicture(data, size, scale);
+    picture.Shown = WebpOrientation(data, size);
     return picture;
 }
 
@@ -263,6 +283,10 @@ ReducedPicture DecodeAvif(const uint8_t* data, size_t size, const ScaleChoice& s
     picture.ScaleDenom = ChosenScale(scale, picture.Width, picture.Height);
     picture.Pixels = ReducePixels(pixels.data(), picture.Width, picture.Height, rgb.rowBytes,
                                   alpha ? SourceLayout::Bgra32Premultiplied : SourceLayout::Bgr24, picture.ScaleDenom);
+    // libavif states the transforms and leaves the pixels as coded.
+    picture.Shown = OrientationFromHeifTransforms(
+        image->transformFlags & AVIF_TRANSFORM_IROT ? image->irot.angle : 0,
+        image->transformFlags & AVIF_TRANSFORM_IMIR ? image->imir.mode : -1);
     return picture;
 }
 

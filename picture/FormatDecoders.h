@@ -9,7 +9,8 @@
 
 // Each decodes the first (or primary) picture of the file held in memory. The full size is read from the
 // header and refused when its pixels would exceed kMaxDecodeBytes, before any pixel buffer exists.
-// Damaged, cut or foreign data throws PictureError.
+// Damaged, cut or foreign data throws PictureError. WebP (its EXIF chunk), AVIF (its irot and imir boxes) and
+// JPEG XL (its header) state their turn in `Shown` and leave the pixels as stored.
 ReducedPicture DecodeWebp(const uint8_t* data, size_t size, const ScaleChoice& scale);
 // The primary image with its rotation, mirroring and cropping applied, as viewers show it.
 ReducedPicture DecodeHeif(const uint8_t* data, size_t size, const ScaleChoice& scale);

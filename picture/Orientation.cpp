@@ -6,6 +6,8 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 
+#include <algorithm>
+
 Orientation OrientationFromTag(int value)
 {
     return value >= 1 && value <= 8 ? static_cast<Orientation>(value) : Orientation::Upright;
@@ -19,6 +21,89 @@ Orientation OrientationFromRawFlip(int flip)
     case 6: return Orientation::Clockwise;
     default: return Orientation::Upright;
     }
+}
+
+Orientation OrientationFromHeifTransforms(int anticlockwiseQuarters, int mirror)
+{
+    using O = Orientation;
+    // Rows: quarter turns anticlockwise; columns: no mirror, top and bottom exchanged, left and right.
+    static constexpr O kShown[4][3] = {
+        {O::Upright, O::Flipped, O::Mirrored},
+        {O::Anticlockwise, O::Transposed, O::Transversed},
+        {O::HalfTurn, O::Mirrored, O::Flipped},
+        {O::Clockwise, O::Transversed, O::Transposed},
+    };
+    const int turn = anticlockwiseQuarters >= 0 && anticlockwiseQuarters <= 3 ? anticlockwiseQuarters : 0;
+    const int column = mirror == 0 || mirror == 1 ? mirror + 1 : 0;
+    return kShown[turn][column];
+}
+
+namespace {
+
+// Reads the TIFF structure's integers in its own byte order, refusing anything past its end.
+class TiffReader {
+public:
+    TiffReader(const uint8_t* data, size_t size, bool bigEndian) : data_(data), size_(size), bigEndian_(bigEndian) {}
+
+    bool Fits(size_t offset, size_t bytes) const { return offset <= size_ && bytes <= size_ - offset; }
+    uint32_t U16(size_t offset) const { return Read(offset, 2); }
+    uint32_t U32(size_t offset) const { return Read(offset, 4); }
+
+private:
+    uint32_t Read(size_t offset, int bytes) const
+    {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const uint32_t byte = data_[offset + (bigEndian_ ? i : bytes - 1 - i)];
+            value = value << 8 | byte;
+        }
+        return value;
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    bool bigEndian_;
+};
+
+constexpr uint8_t kExifPrefix[] = {'E', 'x', 'i', 'f', 0, 0};
+constexpr uint32_t kOrientationTag = 0x0112;
+constexpr uint32_t kTypeShort = 3;
+constexpr size_t kEntryBytes = 12;
+
+}  // namespace
+
+Orientation ExifOrientation(const uint8_t* data, size_t size)
+{
+    if (!data)
+        return Orientation::Upright;
+    if (size >= sizeof kExifPrefix && std::equal(kExifPrefix, kExifPrefix + sizeof kExifPrefix, data)) {
+        data += sizeof kExifPrefix;
+        size -= sizeof kExifPrefix;
+    }
+    if (size < 8)
+        return Orientation::Upright;
+    const bool bigEndian = data[0] == 'M' && data[1] == 'M';
+    if (!bigEndian && !(data[0] == 'I' && data[1] == 'I'))
+        return Orientation::Upright;
+    const TiffReader tiff(data, size, bigEndian);
+    if (tiff.U16(2) != 42)
+        return Orientation::Upright;
+    const size_t directory = tiff.U32(4);
+    if (!tiff.Fits(directory, 2))
+        return Orientation::Upright;
+    const uint32_t entries = tiff.U16(directory);
+    for (uint32_t i = 0; i < entries; ++i) {
+        const size_t entry = directory + 2 + i * kEntryBytes;
+        if (!tiff.Fits(entry, kEntryBytes))
+            return Orientation::Upright;
+        if (tiff.U16(entry) != kOrientationTag)
+            continue;
+        // One SHORT sits at the start of the entry's value field.
+        if (tiff.U16(entry + 2) != kTypeShort || tiff.U32(entry + 4) != 1)
+            return Orientation::Upright;
+        return OrientationFromTag(static_cast<int>(tiff.U16(entry + 8)));
+    }
+    return Orientation::Upright;
 }
 
 Orientation ReaderOrientation(QImageReader& reader)

@@ -26,6 +26,16 @@ Orientation OrientationFromTag(int value);
 // LibRaw's flip value (0, 3, 5 or 6; other values read as upright).
 Orientation OrientationFromRawFlip(int flip);
 
+// HEIF's transforms as AVIF files state them: `anticlockwiseQuarters` (0..3, irot's angle) applied first,
+// then the mirror (`mirror` -1 for none, 0 top and bottom exchanged, 1 left and right, imir's mode). Values
+// outside those ranges count as no turn and no mirror.
+Orientation OrientationFromHeifTransforms(int anticlockwiseQuarters, int mirror);
+
+// The orientation tag of the first directory of an EXIF block (a TIFF header, of either byte order, and its
+// directories; a leading "Exif\0\0" is allowed), as WebP's EXIF chunk holds it. Upright without a tag, or
+// when the block is cut, points outside itself or states a value outside 1..8.
+Orientation ExifOrientation(const uint8_t* data, size_t size);
+
 // True when the shown picture's width is the stored height.
 constexpr bool SwapsSides(Orientation o) { return static_cast<int>(o) >= 5; }
 

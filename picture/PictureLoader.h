@@ -30,8 +30,8 @@ constexpr int StretchSource(int target, int sourceSize)
 
 // Decodes the file, stretches it onto `work` (which ends as 128 x 128 Bgr24) and returns the full size.
 // minPicWidth/minPicHeight take part in the choice of the decoding scale. With `followOrientation` the
-// picture is turned as its EXIF (JPEG, TIFF, camera raw) or JPEG XL header says, and the sizes returned are
-// those of the turned picture; HEIF pictures are always turned as their file says. Throws PictureError.
+// picture is turned as its EXIF (JPEG, TIFF, camera raw, WebP), AVIF or JPEG XL header says, and the sizes
+// returned are those of the turned picture; HEIF pictures are always turned as their file says. Throws PictureError.
 LoadResult LoadWorkPicture(const QString& path, TBitmap& work, int32_t minPicWidth, int32_t minPicHeight,
                            bool followOrientation = false);
 

@@ -1,7 +1,9 @@
 // WebP, HEIF, AVIF, JPEG XL and the camera raw family: files made here with the formats' own Debian tools,
 // decoded through LoadWorkPicture, compared with a JPEG of the same picture, and broken in the usual ways.
 #include "DecodeBudgetFixtures.h"
+#include "FormatTools.h"
 #include "PictureFixtures.h"
+#include "QtPrinters.h"
 #include "SignatureFixtures.h"
 #include "engine/FolderScanner.h"
 #include "picture/PictureLoader.h"
@@ -11,28 +13,15 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <functional>
 
 namespace {
 
-// Runs one of the formats' command-line tools; false (with its output kept for the failure) when it fails.
-::testing::AssertionResult Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return ::testing::AssertionFailure() << program.toStdString() << " failed: "
-                                             << process.readAll().toStdString() << process.errorString().toStdString();
-    return ::testing::AssertionSuccess();
-}
-
-// How a format's tool turns PNG input files (several for a multi-picture file) into `output`.
-using Encoder = std::function<::testing::AssertionResult(const QStringList& inputs, const QString& output, bool lossless)>;
+// How a format's tool turns PNG input files (several for a multi-picture file) into `output`: empty when it
+// succeeded, else what failed.
+using Encoder = QString (*)(const QStringList& inputs, const QString& output, bool lossless);
 
 struct Format {
     const char* Name;
@@ -41,49 +30,17 @@ struct Format {
     int LossyTolerance;  // per channel, for flat colours
 };
 
-::testing::AssertionResult EncodeWebp(const QStringList& inputs, const QString& output, bool lossless)
+// AVIF's encoder takes options of its own besides; none are wanted here.
+QString EncodeAvif(const QStringList& inputs, const QString& output, bool lossless)
 {
-    if (inputs.size() > 1) {
-        QStringList args{QStringLiteral("-o"), output};
-        if (lossless)
-            args << QStringLiteral("-lossless");
-        return Run(QStringLiteral("img2webp"), args + inputs);
-    }
-    QStringList args{QStringLiteral("-quiet"), inputs.front(), QStringLiteral("-o"), output};
-    args << (lossless ? QStringList{QStringLiteral("-lossless"), QStringLiteral("-exact")}
-                      : QStringList{QStringLiteral("-q"), QStringLiteral("90")});
-    return Run(QStringLiteral("cwebp"), args);
-}
-
-::testing::AssertionResult EncodeHeif(const QStringList& inputs, const QString& output, bool lossless)
-{
-    // x265's slower presets take minutes on a busy machine; the fastest still gives a faithful picture.
-    QStringList args{QStringLiteral("-o"), output, QStringLiteral("-p"), QStringLiteral("preset=ultrafast")};
-    args << (lossless ? QStringList{QStringLiteral("-q"), QStringLiteral("100")}
-                      : QStringList{QStringLiteral("-q"), QStringLiteral("90")});
-    return Run(QStringLiteral("heif-enc"), args + inputs);
-}
-
-::testing::AssertionResult EncodeAvif(const QStringList& inputs, const QString& output, bool lossless)
-{
-    QStringList args{QStringLiteral("-s"), QStringLiteral("10")};
-    if (lossless)
-        args << QStringLiteral("--lossless");
-    return Run(QStringLiteral("avifenc"), args + inputs + QStringList{output});
-}
-
-// cjxl takes one input; an animation is made from a GIF of the frames.
-::testing::AssertionResult EncodeJxl(const QStringList& inputs, const QString& output, bool lossless)
-{
-    return Run(QStringLiteral("cjxl"), {inputs.front(), output, QStringLiteral("--quiet"), QStringLiteral("-d"),
-                                        lossless ? QStringLiteral("0") : QStringLiteral("1")});
+    return fixtures::EncodeAvif(inputs, output, lossless);
 }
 
 const Format kFormats[] = {
-    {"Webp", "webp", EncodeWebp, 6},
-    {"Heic", "heic", EncodeHeif, 12},
+    {"Webp", "webp", fixtures::EncodeWebp, 6},
+    {"Heic", "heic", fixtures::EncodeHeif, 12},
     {"Avif", "avif", EncodeAvif, 12},
-    {"Jxl", "jxl", EncodeJxl, 6},
+    {"Jxl", "jxl", fixtures::EncodeJxl, 6},
 };
 
 class MoreTypes : public testing::TestWithParam<Format> {
@@ -99,7 +56,7 @@ protected:
     QString Encoded(const QString& name, const QStringList& inputs, bool lossless = false)
     {
         const QString path = dir_.filePath(name + u'.' + QLatin1String(GetParam().Extension));
-        EXPECT_TRUE(GetParam().Encode(inputs, path, lossless));
+        EXPECT_EQ(GetParam().Encode(inputs, path, lossless), QString());
         return path;
     }
 };

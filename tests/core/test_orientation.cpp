@@ -1,10 +1,12 @@
-// Following the camera's orientation: the turn of a bitmap against Qt's own transforms, tagged JPEG, TIFF and
-// raw files against their upright copies, results untouched with the setting off, and a search whose cache
-// keeps the two modes apart.
+// Following the camera's orientation: the turn of a bitmap against Qt's own transforms, tagged JPEG, TIFF,
+// raw, WebP and AVIF files against their upright copies, results untouched with the setting off, and a search
+// whose cache keeps the two modes apart.
 #include "FakeSearchHost.h"
+#include "FormatTools.h"
 #include "PictureFixtures.h"
 #include "SignatureFixtures.h"
 #include "PictureTree.h"
+#include "QtPrinters.h"
 #include "ScopedEnvironment.h"
 #include "engine/PrefetchingPictureSource.h"
 #include "picture/Orientation.h"
@@ -19,6 +21,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -104,12 +107,11 @@ QByteArray OrientationDirectory(int value)
     return d;
 }
 
-// EXIF blocks that end early, point outside themselves or hold no orientation all read as upright.
-TEST(OrientationValues, DamagedExifInAJpegReadsUpright)
+// EXIF blocks that end early, point outside themselves or hold no orientation.
+std::vector<QByteArray> DamagedExifBlocks()
 {
-    const QByteArray plain = fixtures::EncodeJpeg(fixtures::MakeNaturalPicture(64, 48, 1));
     const QByteArray& header = kExifHeader;
-    const QByteArray cases[] = {
+    return {
         QByteArray("Exif\0\0", 6),                           // no TIFF header
         header,                                              // no directory
         header + OrientationDirectory(6).left(11),           // the entry is cut
@@ -118,15 +120,79 @@ TEST(OrientationValues, DamagedExifInAJpegReadsUpright)
         header + OrientationDirectory(9),                    // no such orientation
         header + OrientationDirectory(0),
     };
-    for (const QByteArray& payload : cases) {
+}
+
+// All of them read as upright.
+TEST(OrientationValues, DamagedExifInAJpegReadsUpright)
+{
+    const QByteArray plain = fixtures::EncodeJpeg(fixtures::MakeNaturalPicture(64, 48, 1));
+    for (const QByteArray& payload : DamagedExifBlocks()) {
         const QByteArray jpeg = WithApp1(plain, payload);
         EXPECT_EQ(JpegOrientation(reinterpret_cast<const uint8_t*>(jpeg.constData()), jpeg.size()),
                   Orientation::Upright)
             << payload.toHex().toStdString();
     }
-    const QByteArray good = WithApp1(plain, header + OrientationDirectory(6));
+    const QByteArray good = WithApp1(plain, kExifHeader + OrientationDirectory(6));
     EXPECT_EQ(JpegOrientation(reinterpret_cast<const uint8_t*>(good.constData()), good.size()), Orientation::Clockwise);
     EXPECT_EQ(JpegOrientation(nullptr, 0), Orientation::Upright);
+}
+
+Orientation BlockOrientation(const QByteArray& block)
+{
+    return ExifOrientation(reinterpret_cast<const uint8_t*>(block.constData()), static_cast<size_t>(block.size()));
+}
+
+// A block on its own, as WebP's EXIF chunk holds it: with or without the "Exif" start, in either byte order,
+// the tag found among others; damaged blocks, with or without the start, read as upright.
+TEST(OrientationValues, ExifBlocksOfEitherByteOrderAndDamagedOnes)
+{
+    // Little-endian: a width entry (a LONG), then the orientation 8, then a date offset; the next-directory link.
+    const QByteArray little("II\x2A\0\x08\0\0\0"
+                            "\x03\0"
+                            "\0\x01\x04\0\x01\0\0\0\x40\0\0\0"
+                            "\x12\x01\x03\0\x01\0\0\0\x08\0\0\0"
+                            "\x32\x01\x02\0\x14\0\0\0\0\0\0\0"
+                            "\0\0\0\0",
+                            8 + 2 + 36 + 4);
+    EXPECT_EQ(BlockOrientation(little), Orientation::Anticlockwise);
+    EXPECT_EQ(BlockOrientation(QByteArray("Exif\0\0", 6) + little), Orientation::Anticlockwise);
+    EXPECT_EQ(BlockOrientation(kExifHeader + OrientationDirectory(3)), Orientation::HalfTurn);
+    EXPECT_EQ(BlockOrientation(kExifHeader.mid(6) + OrientationDirectory(5)), Orientation::Transposed);
+
+    QByteArray asLong = kExifHeader.mid(6) + OrientationDirectory(6);
+    asLong[8 + 2 + 3] = 4;  // the tag as a LONG, which the standard does not allow
+    QByteArray wrongMagic = little;
+    wrongMagic[2] = 43;
+    QByteArray noByteOrder = little;
+    noByteOrder[0] = 'X';
+    std::vector<QByteArray> damaged = DamagedExifBlocks();
+    for (const QByteArray& block : DamagedExifBlocks())
+        damaged.push_back(block.mid(6));
+    damaged.insert(damaged.end(), {asLong, wrongMagic, noByteOrder, little.left(little.size() - 20), QByteArray()});
+    for (const QByteArray& block : damaged)
+        EXPECT_EQ(BlockOrientation(block), Orientation::Upright) << block.toHex().toStdString();
+    EXPECT_EQ(ExifOrientation(nullptr, 0), Orientation::Upright);
+}
+
+// Every rotation of HEIF's irot with every imir mode, against Qt's own turn followed by its own mirror.
+TEST(OrientationValues, HeifTransformsMatchTurningThenMirroring)
+{
+    QImage stored(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            stored.setPixel(x, y, qRgb(40 * x, 60 * y, 7 * x + 11 * y));
+    for (int quarters = 0; quarters < 4; ++quarters)
+        for (int mirror : {-1, 0, 1}) {
+            QImage expected = Turned(stored, -90 * quarters);
+            if (mirror >= 0)
+                expected = expected.mirrored(mirror == 1, mirror == 0);
+            const TBitmap shown = Oriented(ToBitmap(stored), OrientationFromHeifTransforms(quarters, mirror));
+            EXPECT_EQ(shown.Pixels, ToBitmap(expected).Pixels) << quarters << " quarters, mirror " << mirror;
+            EXPECT_EQ(shown.Width, expected.width()) << quarters << " quarters, mirror " << mirror;
+        }
+    // Values no file should hold are taken as no transform at all.
+    EXPECT_EQ(OrientationFromHeifTransforms(4, 2), Orientation::Upright);
+    EXPECT_EQ(OrientationFromHeifTransforms(-1, 1), Orientation::Mirrored);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -181,11 +247,51 @@ void WriteTaggedDng(const QString& path, const QImage& stored, Orientation turn)
     fixtures::WriteBytes(path, fixtures::MakeLinearDng(stored, static_cast<int>(turn)));
 }
 
+// A lossless WebP; webpmux adds the EXIF chunk (a TIFF header, big-endian, no "Exif" start) to the same
+// bitstream.
+void WriteTaggedWebp(const QString& path, const QImage& stored, Orientation turn)
+{
+    const QString png = path + QStringLiteral(".png");
+    fixtures::WriteImage(png, stored, "png");
+    if (turn == Orientation::Upright) {
+        ASSERT_EQ(fixtures::EncodeWebp({png}, path, true), QString());
+        return;
+    }
+    const QString untagged = path + QStringLiteral(".untagged.webp");
+    const QString exif = path + QStringLiteral(".exif");
+    ASSERT_EQ(fixtures::EncodeWebp({png}, untagged, true), QString());
+    fixtures::WriteBytes(exif, kExifHeader.mid(6) + OrientationDirectory(static_cast<int>(turn)));
+    ASSERT_EQ(fixtures::RunTool(QStringLiteral("webpmux"), {QStringLiteral("-set"), QStringLiteral("exif"), exif,
+                                                             untagged, QStringLiteral("-o"), path}),
+              QString());
+}
+
+// A lossless AVIF whose irot and imir boxes state the turn, as libavif writes a camera's EXIF orientation.
+void WriteTaggedAvif(const QString& path, const QImage& stored, Orientation turn)
+{
+    struct Boxes {
+        int Quarters;  // irot: quarter turns anticlockwise, -1 for no box
+        int Mirror;    // imir: 0 top and bottom exchanged, 1 left and right, -1 for no box
+    };
+    static constexpr Boxes kBoxes[] = {{-1, -1}, {-1, 1}, {2, -1}, {-1, 0}, {1, 0}, {3, -1}, {3, 0}, {1, -1}};
+    const Boxes boxes = kBoxes[static_cast<int>(turn) - 1];
+    QStringList extra;
+    if (boxes.Quarters >= 0)
+        extra << QStringLiteral("--irot") << QString::number(boxes.Quarters);
+    if (boxes.Mirror >= 0)
+        extra << QStringLiteral("--imir") << QString::number(boxes.Mirror);
+    const QString png = path + QStringLiteral(".png");
+    fixtures::WriteImage(png, stored, "png");
+    ASSERT_EQ(fixtures::EncodeAvif({png}, path, true, extra), QString());
+}
+
 struct FileCase {
     const char* Name;
     const char* Extension;
     TaggedWriter Write;
     Orientation Turn;
+    // Decoded without loss and without the JPEG conversion, the turned file signs exactly as its upright copy.
+    bool SignsExactly = false;
 };
 
 const FileCase kFiles[] = {
@@ -198,6 +304,14 @@ const FileCase kFiles[] = {
     {"Cr2Clockwise", "CR2", WriteTaggedDng, Orientation::Clockwise},
     {"NefAnticlockwise", "nef", WriteTaggedDng, Orientation::Anticlockwise},
     {"NefHalfTurn", "nef", WriteTaggedDng, Orientation::HalfTurn},
+    {"WebpClockwise", "webp", WriteTaggedWebp, Orientation::Clockwise, true},
+    {"WebpTransversed", "webp", WriteTaggedWebp, Orientation::Transversed, true},
+    {"WebpMirrored", "webp", WriteTaggedWebp, Orientation::Mirrored, true},
+    {"AvifClockwise", "avif", WriteTaggedAvif, Orientation::Clockwise, true},
+    {"AvifAnticlockwise", "avif", WriteTaggedAvif, Orientation::Anticlockwise, true},
+    {"AvifHalfTurn", "avif", WriteTaggedAvif, Orientation::HalfTurn, true},
+    {"AvifTransposed", "avif", WriteTaggedAvif, Orientation::Transposed, true},
+    {"AvifFlipped", "avif", WriteTaggedAvif, Orientation::Flipped, true},
 };
 
 class TaggedFiles : public testing::TestWithParam<FileCase> {
@@ -233,6 +347,13 @@ TEST_P(TaggedFiles, FollowedTheyMatchTheTurnedCopyOtherwiseTheyLoadAsStored)
     EXPECT_EQ(followed.Size.ScaleDenom, uprightCopy.Size.ScaleDenom);
     EXPECT_EQ(followed.Size.DecodedWidth, uprightCopy.Size.DecodedWidth);
     EXPECT_GE(SharedPositions(followed, uprightCopy), 230);
+    if (c.SignsExactly) {
+        EXPECT_EQ(followed.Work.Pixels, uprightCopy.Work.Pixels);
+        EXPECT_EQ(followed.Pos, uprightCopy.Pos);
+        EXPECT_EQ(followed.Neg, uprightCopy.Neg);
+        EXPECT_EQ(asStored.Pos, plainOff.Pos);
+        EXPECT_EQ(asStored.Neg, plainOff.Neg);
+    }
     EXPECT_LT(SharedPositions(asStored, uprightCopy), SharedPositions(followed, uprightCopy) - 40);
     // An untagged file is the same either way.
     EXPECT_EQ(Load(plain, true).Work.Pixels, plainOff.Work.Pixels);
