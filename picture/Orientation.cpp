@@ -1,4 +1,4 @@
-// Orientation values from the formats' own readers, and the turn of a bitmap.
+// Orientation values from the formats' own readers and from EXIF blocks, and the turn of a bitmap.
 #include "picture/Orientation.h"
 
 #include <QBuffer>
@@ -65,10 +65,10 @@ private:
     bool bigEndian_;
 };
 
-constexpr uint8_t kExifPrefix[] = {'E', 'x', 'i', 'f', 0, 0};
-constexpr uint32_t kOrientationTag = 0x0112;
-constexpr uint32_t kTypeShort = 3;
-constexpr size_t kEntryBytes = 12;
+constexpr uint8_t kExifPrefix[] = {'E', 'x', 'i', 'f', 0, 0};  // JPEG's APP1 start, which some WebP writers copy
+constexpr uint32_t kOrientationTag = 0x0112;  // TIFF's tag 274
+constexpr uint32_t kTypeShort = 3;            // the one type the standard allows the tag
+constexpr size_t kEntryBytes = 12;            // tag, type, count and a four-byte value or offset
 
 }  // namespace
 
