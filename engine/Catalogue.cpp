@@ -1,6 +1,7 @@
 // Sizing rules of the catalogue arrays: initial reservation with fallback, growth in steps, trims, release.
 #include "engine/Catalogue.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -28,6 +29,7 @@ void Catalogue::Reset() {
     TPicList().swap(Pictures);
     TStringArr().swap(FolderPaths);
     TPicturePairs().swap(PicturePairs);
+    removed_.clear();
 }
 
 void Catalogue::AllocateInitial() {
@@ -101,12 +103,15 @@ void Catalogue::TrimPairs() {
 }
 
 template <typename Pred> void Catalogue::removePairsWhere(Pred holdsGone) {
+    ++removals_;
     TPicturePairs kept;
     kept.reserve(static_cast<size_t>(LastPairIndex + 1));
     for (int32_t i = 0; i <= LastPairIndex; ++i) {
         const TPicturePair& p = PicturePairs[static_cast<size_t>(i)];
         if (!holdsGone(p.PicIndex1) && !holdsGone(p.PicIndex2))
             kept.push_back(p);
+        else
+            removed_.push_back({removals_, i, p});
     }
     PicturePairs = std::move(kept);
     LastPairIndex = static_cast<int32_t>(PicturePairs.size()) - 1;
@@ -123,6 +128,41 @@ void Catalogue::RemovePairsOfPictures(const std::vector<bool>& gone) {
     });
 }
 
+int Catalogue::RestorePicturePairs(const std::vector<int32_t>& pictures) {
+    const auto valid = [this](int32_t k) {
+        return k >= 0 && k <= LastPicIndex && static_cast<size_t>(k) < Pictures.size();
+    };
+    std::vector<bool> back(Pictures.size(), false);
+    for (const int32_t k : pictures) {
+        if (valid(k)) {
+            Pictures[static_cast<size_t>(k)].Deleted = false;
+            back[static_cast<size_t>(k)] = true;
+        }
+    }
+    const auto present = [&](int32_t k) { return valid(k) && !Pictures[static_cast<size_t>(k)].Deleted; };
+    std::vector<RemovedPair> returning;
+    std::vector<RemovedPair> staying;
+    for (const RemovedPair& r : removed_) {
+        const bool ours = (valid(r.Pair.PicIndex1) && back[static_cast<size_t>(r.Pair.PicIndex1)]) ||
+                          (valid(r.Pair.PicIndex2) && back[static_cast<size_t>(r.Pair.PicIndex2)]);
+        (ours && present(r.Pair.PicIndex1) && present(r.Pair.PicIndex2) ? returning : staying).push_back(r);
+    }
+    // The newest removal first, and within one removal in row order: each pair then goes back into the list
+    // as it stood just before that removal.
+    std::sort(returning.begin(), returning.end(), [](const RemovedPair& a, const RemovedPair& b) {
+        return a.Removal != b.Removal ? a.Removal > b.Removal : a.Row < b.Row;
+    });
+    PicturePairs.resize(static_cast<size_t>(LastPairIndex + 1));
+    for (const RemovedPair& r : returning) {
+        const size_t row = std::min(static_cast<size_t>(std::max(0, r.Row)), PicturePairs.size());
+        PicturePairs.insert(PicturePairs.begin() + static_cast<std::ptrdiff_t>(row), r.Pair);
+    }
+    removed_ = std::move(staying);
+    LastPairIndex = static_cast<int32_t>(PicturePairs.size()) - 1;
+    PairCapacity = LastPairIndex + 1;
+    return static_cast<int>(returning.size());
+}
+
 void Catalogue::Release() {
     if (users_ > 0) {
         releasePending_ = true;
@@ -137,6 +177,7 @@ void Catalogue::releaseNow() {
     TPicList().swap(Pictures);
     LastPairIndex = -1;
     TPicturePairs().swap(PicturePairs);
+    std::vector<RemovedPair>().swap(removed_);
     // The counters below are not named by the release itself, but leaving them pointing past empty arrays
     // would let a stray reader index freed storage; empty counts are the honest state.
     LastPathIndex = LastPicIndex = -1;

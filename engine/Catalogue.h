@@ -86,6 +86,11 @@ public:
     void RemovePicturePairs(int32_t picIndex);
     // The same for every picture whose entry in `gone` (indexed by picture) is true, in one pass.
     void RemovePairsOfPictures(const std::vector<bool>& gone);
+    // Pictures whose files are back where they were (an undone delete, move or batch): they are no longer
+    // Deleted, and the pairs the removals above took out with them come back at the rows they had, when
+    // their other picture is there too. Undone in the reverse order of the removals, the list is again what it
+    // was. Returns how many pairs came back.
+    int RestorePicturePairs(const std::vector<int32_t>& pictures);
     // Frees everything at window close. While a search holds the catalogue (see SearchUse) the release is
     // deferred until the search lets go, so the search never touches freed memory.
     void Release();
@@ -108,4 +113,12 @@ private:
     void releaseNow();
     int users_ = 0;
     bool releasePending_ = false;
+    // Pairs taken out by the removals, each with the row it had then, in the order they were taken.
+    struct RemovedPair {
+        int64_t Removal;  // which removal took it
+        int32_t Row;
+        TPicturePair Pair;
+    };
+    std::vector<RemovedPair> removed_;
+    int64_t removals_ = 0;
 };

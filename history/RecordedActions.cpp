@@ -3,7 +3,6 @@
 #include "history/HistoryFiles.h"
 #include "platform/FileFacts.h"
 
-#include <cerrno>
 
 int64_t RecordedFileActions::NewStep() { return journal_ ? journal_->NewStep() : 0; }
 
@@ -41,11 +40,9 @@ RecordedBatchOperations::RecordedBatchOperations(RecordedFileActions& actions, T
     : actions_(actions), trash_(std::move(trash)), step_(actions.NewStep()) {}
 
 int RecordedBatchOperations::Delete(const QString& path, bool toTrash) {
-    const FileOpResult result = actions_.Delete(path, toTrash, trash_, step_);
-    return result.ok ? 0 : (result.errorCode != 0 ? result.errorCode : EIO);
+    return FailureCode(actions_.Delete(path, toTrash, trash_, step_));
 }
 
 int RecordedBatchOperations::Move(const QString& source, const QString& destination) {
-    const FileOpResult result = actions_.Move(source, destination, step_);
-    return result.ok ? 0 : (result.errorCode != 0 ? result.errorCode : EIO);
+    return FailureCode(actions_.Move(source, destination, step_));
 }

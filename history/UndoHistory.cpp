@@ -7,6 +7,7 @@
 #include "platform/Trash.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
 #include <map>
@@ -57,6 +58,44 @@ QString RestoreStateText(RestoreState state) {
     case RestoreState::Changed: return QStringLiteral("changed since; cannot be restored");
     }
     return {};
+}
+
+QString RestoreReportText(const RestoreReport& report, const QString& lineBreak, int listed) {
+    QStringList lines;
+    const auto more = [&lines](size_t all, int named) {
+        if (all > static_cast<size_t>(named))
+            lines.append(QStringLiteral("and %1 more").arg(all - static_cast<size_t>(named)));
+    };
+    if (report.Refused) {
+        lines.append(QStringLiteral("Nothing was restored. These files stand in the way:"));
+    } else if (!report.Restored.empty()) {
+        lines.append(report.Restored.size() == 1 ? QStringLiteral("Restored:")
+                                                 : QStringLiteral("Restored %1 files:").arg(report.Restored.size()));
+        int named = 0;
+        for (const JournalRecord& r : report.Restored) {
+            if (named == listed)
+                break;
+            lines.append(r.Source);
+            ++named;
+        }
+        more(report.Restored.size(), named);
+        if (!report.NotRestored.empty())
+            lines.append(QStringLiteral("Not restored:"));
+    } else {
+        lines.append(QStringLiteral("Nothing was restored:"));
+    }
+    int named = 0;
+    for (const RestoreFailure& f : report.NotRestored) {
+        if (named == listed)
+            break;
+        QString line = f.Record.Source + QStringLiteral(": ") + RestoreStateText(f.State);
+        if (f.ErrorCode != 0)
+            line += QStringLiteral(" (error code %1)").arg(f.ErrorCode);
+        lines.append(line);
+        ++named;
+    }
+    more(report.NotRestored.size(), named);
+    return lines.join(lineBreak);
 }
 
 int HistoryStep::Count(RestoreState state) const {
@@ -125,7 +164,10 @@ std::vector<HistoryStep> UndoHistory::Steps() const {
 
 std::optional<HistoryStep> UndoHistory::LastUndoable() const {
     for (HistoryStep& step : Steps()) {
-        if (step.Count(RestoreState::Restorable) > 0)
+        // A step kept back only for now is still the last one: undo says why rather than reach past it.
+        if (step.Count(RestoreState::Restorable) + step.Count(RestoreState::PathTaken) +
+                step.Count(RestoreState::Changed) >
+            0)
             return std::move(step);
     }
     return std::nullopt;

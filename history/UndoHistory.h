@@ -52,6 +52,10 @@ struct RestoreReport {
     bool Refused = false;                     // a step with a blocked file: nothing was done
 };
 
+// What an undo tells the user: the files put back and each file left where it is, with why; lines joined by
+// `lineBreak`. At most `listed` paths of each kind are named, the rest counted.
+QString RestoreReportText(const RestoreReport& report, const QString& lineBreak, int listed = 10);
+
 // Moves a file back from where a move took it; never replaces (MovePictureFile unless a test says otherwise).
 using RestoreMover = std::function<FileOpResult(const QString& from, const QString& to)>;
 
@@ -63,7 +67,8 @@ public:
     HistoryItem Evaluate(const JournalRecord& record) const;
     // Every step, newest first.
     std::vector<HistoryStep> Steps() const;
-    // The newest step with a file that can be put back; what Undo undoes.
+    // The newest step with a file that can be put back, or is kept from it only for now (its old name taken,
+    // or changed since): what Undo undoes, or says it cannot.
     std::optional<HistoryStep> LastUndoable() const;
     // Puts back every file of the step that can be. When any file of it that was acted on is blocked (its
     // old name taken, or changed since), nothing is done and the report says which files block.

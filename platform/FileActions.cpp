@@ -200,3 +200,11 @@ FileOpResult MoveFileByCopy(const QString& source, const QString& destination) {
     }
     return {true, 0, false, destination};
 }
+
+int FailureCode(const FileOpResult& result) {
+    if (result.ok)
+        return 0;
+    if (result.trashUnavailable)
+        return EXDEV;
+    return result.errorCode != 0 ? result.errorCode : EIO;
+}

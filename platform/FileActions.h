@@ -13,6 +13,10 @@ struct FileOpResult {
     QString location{};             // on success: the trash entry's file or the new path; empty when deleted for good
 };
 
+// The errno a failed action stands for: a refusal without one (a volume without a usable trash) is EXDEV,
+// any other failure without one EIO; 0 on success.
+int FailureCode(const FileOpResult& result);
+
 // Gives the file's owner write permission again, following a symbolic link to its target, so that a
 // read-only picture can be deleted or moved like any other. Failure is ignored: the delete or move that
 // follows reports what matters.

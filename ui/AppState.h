@@ -3,10 +3,13 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "history/ActionJournal.h"
 #include "settings/Settings.h"
 
 #include <QLocale>
 #include <QString>
+
+#include <memory>
 
 struct AppState {
     Catalogue catalogue;
@@ -25,4 +28,6 @@ struct AppState {
     bool StartupUpdateCheck = false;
     // Formats the summary counts ("#,##0").
     QLocale SystemNumberFormat = QLocale::system();
+    // Every delete and move is written here first, so that it can be undone; null until the window opens it.
+    std::unique_ptr<ActionJournal> Journal;
 };

@@ -4,6 +4,8 @@
 
 #include "engine/CsvWriter.h"
 #include "engine/SortProcedures.h"
+#include "history/RecordedActions.h"
+#include "history/UndoHistory.h"
 #include "platform/FileActions.h"
 #include "ui/ComparisonPane.h"
 #include "ui/FolderDialog.h"
@@ -19,6 +21,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QSet>
 #include <QTableView>
 #include <QThread>
 #include <algorithm>
@@ -486,6 +489,62 @@ void TResultsBrowser::refreshAfterFileAction(int row) {
     showSelectedPair();
 }
 
+void TResultsBrowser::UndoLastStep() {
+    AppState& state = frame_.State();
+    if (!PairListFree(frame_.WindowState()) || !state.Journal)
+        return;
+    PlatformServices& services = frame_.Services();
+    // Another window or voralin-cli may have acted since.
+    state.Journal->Reload();
+    UndoHistory history(*state.Journal);
+    const std::optional<HistoryStep> step = history.LastUndoable();
+    if (!step) {
+        services.ShowMessage(frame_.Window(), MessageKind::Information, QStringLiteral("Nothing to undo."),
+                             MessageButtons::Ok);
+        return;
+    }
+    RestoreReport report;
+    {
+        RedrawPause pause(list_);
+        report = history.RestoreStep(step->Step);
+        bringBack(report.Restored);
+    }
+    const bool whole = !report.Refused && report.NotRestored.empty();
+    services.ShowMessage(frame_.Window(), whole ? MessageKind::Information : MessageKind::Error,
+                         RestoreReportText(report, kMessageLineBreak), MessageButtons::Ok);
+}
+
+void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {
+    Catalogue& cat = frame_.State().catalogue;
+    if (restored.empty() || cat.LastPicIndex < 0)
+        return;
+    QSet<QString> paths;
+    for (const JournalRecord& r : restored)
+        paths.insert(r.Source);
+    // Only pictures this list forgot can come back into it; files of an earlier search wait for the next one.
+    std::vector<int32_t> pictures;
+    for (int32_t k = 0; k <= cat.LastPicIndex && static_cast<size_t>(k) < cat.Pictures.size(); ++k)
+        if (cat.Pictures[static_cast<size_t>(k)].Deleted && paths.contains(cat.PicturePath(k)))
+            pictures.push_back(k);
+    if (pictures.empty() || cat.RestorePicturePairs(pictures) == 0)
+        return;
+    SetResultRowCount(cat.PairCapacity);
+    // The first pair that came back is the one shown.
+    const int32_t first = pictures.front();
+    for (int32_t i = 0; i <= cat.LastPairIndex; ++i) {
+        const TPicturePair& p = cat.PicturePairs[static_cast<size_t>(i)];
+        if (p.PicIndex1 == first || p.PicIndex2 == first) {
+            const int row = model_->RowOfPair(i);
+            if (row >= 0) {
+                list_->selectRow(row);
+                list_->scrollTo(model_->index(row, 0));
+            }
+            break;
+        }
+    }
+    showSelectedPair();
+}
+
 void TResultsBrowser::DeletePicture(PairSide side) {
     if (!PairListFree(frame_.WindowState()))
         return;
@@ -508,8 +567,9 @@ void TResultsBrowser::DeletePicture(PairSide side) {
         return;
 
     RedrawPause pause(list_);
-    const FileOpResult result = DeletePictureFile(path, settings.MoveToRecycle,
-                                                  [&services](const QString& p) { return services.MoveToTrash(p); });
+    const FileOpResult result = RecordedFileActions(frame_.State().Journal.get())
+                                    .Delete(path, settings.MoveToRecycle,
+                                            [&services](const QString& p) { return services.MoveToTrash(p); });
     if (result.ok)
         ForgetPicture(cat, target->PicIndex);
     else
@@ -538,7 +598,8 @@ void TResultsBrowser::MovePicture(PairSide side) {
         return;
 
     RedrawPause pause(list_);
-    const FileOpResult result = MovePictureFile(path, MoveDestination(folderDialog_.Directory, name));
+    const FileOpResult result =
+        RecordedFileActions(frame_.State().Journal.get()).Move(path, MoveDestination(folderDialog_.Directory, name));
     if (result.ok) {
         ForgetPicture(cat, target->PicIndex);
         services.ShowMessage(frame_.Window(), MessageKind::Information, name + QStringLiteral(" moved successfully"),

@@ -5,6 +5,7 @@
 
 #include "engine/PairActions.h"
 #include "engine/SearchTexts.h"
+#include "history/ActionJournal.h"
 #include "ui/MainWidgets.h"
 #include "ui/WindowState.h"
 
@@ -47,6 +48,9 @@ public:
     void RevealPicture(PairSide side);
     void DeletePicture(PairSide side);
     void SavelistofdupliacatestoCSV1Click();
+    // Puts back the newest recorded delete, move or batch, says what came back and what could not, and
+    // brings the pairs of the files that came back into the list again.
+    void UndoLastStep();
 
     int ResultRowCount() const;
     // The selected row of the list, or -1.
@@ -106,6 +110,7 @@ private:
     void filterChanged(int percent);
     void showChosenPair(int pair);
     void setupMarkActions();
+    void bringBack(const std::vector<JournalRecord>& restored);
 
     TMainFrame& frame_;
     TFolderDialog& folderDialog_;

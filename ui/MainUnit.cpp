@@ -21,6 +21,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -65,6 +66,8 @@ struct TMainForm::Frame {
     QAction* StartSearch1 = nullptr;
     QAction* SavelistofdupliacatestoCSV1 = nullptr;
     QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* Undo1 = nullptr;
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* Howtouse1 = nullptr;
@@ -133,6 +136,10 @@ void TMainForm::SetupMenus() {
                                           "SavelistofdupliacatestoCSV1");
     f.File1->addSeparator();
     f.Exit1 = named(f.File1->addAction(QStringLiteral("Exit")), "Exit1");
+    f.Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
+    f.Edit1->setObjectName(QStringLiteral("Edit1"));
+    f.Undo1 = named(f.Edit1->addAction(QStringLiteral("Undo")), "Undo1");
+    f.Undo1->setShortcut(QKeySequence::Undo);
     f.Settings1 = named(menuBar()->addAction(QStringLiteral("&Settings")), "Settings1");
     f.Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     f.Help1->setObjectName(QStringLiteral("Help1"));
@@ -150,6 +157,7 @@ void TMainForm::SetupMenus() {
     connect(f.SavelistofdupliacatestoCSV1, &QAction::triggered, this,
             guarded(&TMainForm::SavelistofdupliacatestoCSV1Click));
     connect(f.Exit1, &QAction::triggered, this, guarded(&TMainForm::Exit1Click));
+    connect(f.Undo1, &QAction::triggered, this, guarded(&TMainForm::Undo1Click));
     connect(f.Settings1, &QAction::triggered, this, guarded(&TMainForm::Settings1Click));
     connect(f.Howtouse1, &QAction::triggered, this, guarded(&TMainForm::Howtouse1Click));
     connect(f.CheckforUpdates1, &QAction::triggered, this, guarded(&TMainForm::CheckforUpdates1Click));
@@ -310,6 +318,7 @@ void TMainForm::FormCreate() {
     state_.SortDescending = false;
     state_.PlaceholderShown = true;
     state_.SettingsFolder = DetermineSettingsFolder();
+    state_.Journal = std::make_unique<ActionJournal>(ActionJournal::DefaultFile());
     LoadSettings(state_.settings, state_.SettingsFolder);
     folders_->SetScanSubfolders(state_.settings.ScanSubfolders);
     EnterIdleState();
@@ -431,6 +440,7 @@ void TMainForm::BrowseImageButton2Click() { results_->RevealPicture(PairSide::Ri
 void TMainForm::DeleteImageButton1Click() { results_->DeletePicture(PairSide::Left); }
 void TMainForm::DeleteImageButton2Click() { results_->DeletePicture(PairSide::Right); }
 void TMainForm::SavelistofdupliacatestoCSV1Click() { results_->SavelistofdupliacatestoCSV1Click(); }
+void TMainForm::Undo1Click() { results_->UndoLastStep(); }
 int TMainForm::ResultRowCount() const { return results_->ResultRowCount(); }
 
 void TMainForm::Timer1Timer() { searchPanel_->Tick(windowState_ == TWindowState::Searching); }

@@ -98,6 +98,7 @@ public:
     void DeleteImageButton1Click();
     void DeleteImageButton2Click();
     void SavelistofdupliacatestoCSV1Click();
+    void Undo1Click();
     int ResultRowCount() const;
 
     // ---- Search panel and timer

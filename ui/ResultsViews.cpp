@@ -3,6 +3,7 @@
 #include "ui/ResultsViews.h"
 
 #include "engine/SearchTexts.h"
+#include "history/RecordedActions.h"
 #include "platform/FileActions.h"
 #include "results/BatchTexts.h"
 #include "results/KeepRules.h"
@@ -49,29 +50,6 @@ constexpr GroupOrderChoice kGroupOrders[] = {
     {"Most files first", GroupOrder::Size},
     {"Most bytes freed first", GroupOrder::Bytes},
     {"Most similar first", GroupOrder::Similarity},
-};
-
-// The desktop's file actions for a batch: the same delete (trash or for good) and safe move as single files.
-class DesktopBatchOperations : public BatchFileOperations {
-public:
-    explicit DesktopBatchOperations(PlatformServices& services) : services_(services) {}
-    int Delete(const QString& path, bool toTrash) override {
-        return codeOf(DeletePictureFile(path, toTrash, [this](const QString& p) { return services_.MoveToTrash(p); }));
-    }
-    int Move(const QString& source, const QString& destination) override {
-        return codeOf(MovePictureFile(source, destination));
-    }
-
-private:
-    // A refusal without an errno (a volume without a usable trash) still counts as a failure.
-    static int codeOf(const FileOpResult& r) {
-        if (r.ok)
-            return 0;
-        if (r.trashUnavailable)
-            return EXDEV;
-        return r.errorCode != 0 ? r.errorCode : EIO;
-    }
-    PlatformServices& services_;
 };
 
 // A progress dialog with Cancel for the length of one batch; pending events run between files, so the window
@@ -514,7 +492,9 @@ void TResultsViews::runBatch(BatchKind kind, const QString& destination) {
                                  WholeGroupsQuestionText(plan.WholeGroups, state.SystemNumberFormat),
                                  MessageButtons::YesNo) == MessageAnswer::Yes;
 
-    DesktopBatchOperations operations(services);
+    // Recorded as one step, so that one Undo puts the whole batch back.
+    RecordedFileActions actions(state.Journal.get());
+    RecordedBatchOperations operations(actions, [&services](const QString& p) { return services.MoveToTrash(p); });
     BatchReport report;
     batchRunning_ = true;
     SetEnabled(false);

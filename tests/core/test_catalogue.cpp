@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <new>
 
 namespace {
@@ -230,6 +232,62 @@ INSTANTIATE_TEST_SUITE_P(
         RemoveCase{"EveryPair", {{0, 1, 90}, {1, 0, 80}}, 0, {}},
         RemoveCase{"EmptyList", {}, 0, {}}),
     [](const ::testing::TestParamInfo<RemoveCase>& info) { return std::string(info.param.name); });
+
+// Undone removals give the list back as it was; a pair whose other picture is still gone stays out.
+TEST(Catalogue, RestoredPicturesBringTheirPairsBack) {
+    Catalogue c;
+    c.AllocateInitial();
+    c.AppendFolderPath(QStringLiteral("/a/"));
+    appendPictures(c, 6);
+    c.AllocatePairs();
+    const TPicturePairs all{{0, 1, 99}, {1, 2, 98}, {2, 3, 97}, {3, 4, 96}, {1, 4, 95}, {4, 5, 94}};
+    for (const TPicturePair& p : all)
+        c.AppendPair(p);
+    c.TrimPairs();
+    const auto forget = [&c](int32_t k) {
+        c.RemovePicturePairs(k);
+        c.Pictures[static_cast<size_t>(k)].Deleted = true;
+    };
+
+    forget(1);
+    forget(4);
+    ASSERT_EQ(c.PicturePairs, (TPicturePairs{{2, 3, 97}}));
+    // Undone newest first: 4 comes back without its pair with 1, which is still gone.
+    EXPECT_EQ(c.RestorePicturePairs({4}), 2);
+    EXPECT_EQ(c.PicturePairs, (TPicturePairs{{2, 3, 97}, {3, 4, 96}, {4, 5, 94}}));
+    EXPECT_FALSE(c.Pictures[4].Deleted);
+    EXPECT_EQ(c.RestorePicturePairs({1}), 3);
+    EXPECT_EQ(c.PicturePairs, all);
+    EXPECT_EQ(c.PairCapacity, 6);
+    EXPECT_EQ(c.RestorePicturePairs({4}), 0);  // nothing is brought back twice
+
+    // Out of order, every pair still comes back.
+    forget(1);
+    forget(4);
+    EXPECT_EQ(c.RestorePicturePairs({1}), 2);
+    EXPECT_EQ(c.RestorePicturePairs({4}), 3);
+    TPicturePairs sorted = c.PicturePairs;
+    std::sort(sorted.begin(), sorted.end(), [](const TPicturePair& a, const TPicturePair& b) {
+        return a.Similarity > b.Similarity;
+    });
+    EXPECT_EQ(sorted, all);
+
+    // A batch removed in one pass comes back in one call, in order.
+    c.PicturePairs = all;
+    std::vector<bool> gone(6, false);
+    gone[1] = gone[3] = true;
+    c.RemovePairsOfPictures(gone);
+    c.Pictures[1].Deleted = c.Pictures[3].Deleted = true;
+    ASSERT_EQ(c.PicturePairs, (TPicturePairs{{4, 5, 94}}));
+    EXPECT_EQ(c.RestorePicturePairs({1, 3}), 5);
+    EXPECT_EQ(c.PicturePairs, all);
+    EXPECT_EQ(c.LastPairIndex, 5);
+
+    // A new search forgets what was removed before it.
+    forget(0);
+    c.Reset();
+    EXPECT_EQ(c.RestorePicturePairs({0}), 0);
+}
 
 TEST(Catalogue, ReleaseEmptiesEverything) {
     Catalogue c;

@@ -217,6 +217,28 @@ TEST_F(HistoryTest, UndoWalksBackOneStepAtATime) {
     EXPECT_FALSE(s.history.LastUndoable());
 }
 
+// Undo never reaches past a newer step it cannot do yet: it names that step's blocked file instead.
+TEST_F(HistoryTest, UndoStopsAtABlockedStep) {
+    WriteFile(Picture("a.jpg"), "a");
+    WriteFile(Picture("b.jpg"), "b");
+    Session s(JournalFile());
+    ASSERT_TRUE(s.actions.Delete(Picture("a.jpg"), true, HomeTrash()).ok);
+    ASSERT_TRUE(s.actions.Move(Picture("b.jpg"), Path("moved/b.jpg")).ok);
+    WriteFile(Picture("b.jpg"), "new");
+
+    std::optional<HistoryStep> last = s.history.LastUndoable();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->Items[0].State, RestoreState::PathTaken);
+    const RestoreReport report = s.history.RestoreStep(last->Step);
+    EXPECT_TRUE(report.Restored.empty());
+    ASSERT_EQ(report.NotRestored.size(), 1u);
+    EXPECT_EQ(RestoreReportText(report, QStringLiteral("|")),
+              QStringLiteral("Nothing was restored. These files stand in the way:|") + Picture("b.jpg") +
+                  QStringLiteral(": another file has its old name; cannot be restored"));
+    EXPECT_EQ(ReadFile(Picture("b.jpg")), "new");
+    EXPECT_FALSE(QFileInfo::exists(Picture("a.jpg")));
+}
+
 // After an action the world can change; each change leaves the file where it is, and a step with such a file
 // is not undone at all.
 struct BlockedCase {

@@ -65,6 +65,7 @@ private slots:
     void referenceFolderFilesAreNeverMarkedOrActedOn();
     void deleteMarkedAsksOnceAndSummarises();
     void aBatchDeletesAWholeGroupOnlyAfterItsOwnYes();
+    void oneUndoPutsAWholeBatchBack();
     void moveMarkedNamesTheFolderAndNeverReplaces();
     void filterHidesWeakPairsInBothViewsAndTheCsv();
     void keepRulesDialogPreviewsAndMarks();
@@ -360,6 +361,27 @@ void TestGroups::deleteMarkedAsksOnceAndSummarises() {
     QVERIFY(services_.trashed.size() == 1);
     QVERIFY(QFileInfo::exists(path("d.png")));
     QCOMPARE(w_->State().catalogue.PairCapacity, 1);
+}
+
+void TestGroups::oneUndoPutsAWholeBatchBack() {
+    const TPicturePairs before = w_->State().catalogue.PicturePairs;
+    const QByteArray b = fixtures::ReadBytes(path("b.png"));
+    showGroups(true);
+    QVERIFY(mark(0, 1));  // b
+    QVERIFY(mark(1, 1));  // e
+    click("DeleteMarkedButton");
+    QVERIFY(!QFileInfo::exists(path("b.png")) && !QFileInfo::exists(path("e.png")));
+    QCOMPARE(w_->State().catalogue.PairCapacity, 0);
+
+    services_.messages.clear();
+    w_->findChild<QAction*>(QStringLiteral("Undo1"))->trigger();
+    QCOMPARE(Kinds(services_.messages), QList<MessageKind>{MessageKind::Information});
+    QCOMPARE(services_.lastText(), QStringLiteral("Restored 2 files:") + kMessageLineBreak + path("b.png") +
+                                       kMessageLineBreak + path("e.png"));
+    QCOMPARE(fixtures::ReadBytes(path("b.png")), b);
+    QVERIFY(QFileInfo::exists(path("e.png")));
+    QCOMPARE(w_->State().catalogue.PicturePairs, before);
+    QCOMPARE(groupsModel()->rowCount(), 2);
 }
 
 void TestGroups::aBatchDeletesAWholeGroupOnlyAfterItsOwnYes() {

@@ -161,6 +161,7 @@ private slots:
     void permanentDeleteOfAReadOnlyFile();
     void refusedDeleteKeepsThePairs();
     void moveSucceeds();
+    void undoPutsBackDeletesAndMoves();
     void moveOntoAnExistingName();
     void moveCancelled();
     void revealNeedsNoFile();
@@ -1089,6 +1090,70 @@ void TestResults::moveSucceeds() {
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("94%"));
     // The picker opens there next time.
     QCOMPARE(Ctl(w).AddFolderDialog->Directory, destination);
+}
+
+// Ctrl+Z after a delete to the trash and after a move: the file is back whole, its pairs are back in the list
+// and shown; a name taken meanwhile is never replaced.
+void TestResults::undoPutsBackDeletesAndMoves() {
+    QTemporaryDir history;  // a journal of this test's own
+    qputenv("XDG_DATA_HOME", history.path().toLocal8Bit());
+    auto w = NewWindow();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const auto undo = [&] {
+        services_.messages.clear();
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(services_.messages.size(), 1);
+    };
+    undo();
+    QCOMPARE(services_.lastText(), QStringLiteral("Nothing to undo."));
+
+    const Triangle t = MakeTriangle(*w);
+    const TPicturePairs before = w->State().catalogue.PicturePairs;
+    const QString a = PathOf(*w, t.a);
+    const QByteArray bytes = ReadFile(a);
+    ClickRow(*w, 1);  // a-b
+    QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(a));
+    QCOMPARE(w->ResultRowCount(), 2);
+
+    undo();
+    QCOMPARE(services_.messages[0].kind, MessageKind::Information);
+    QCOMPARE(services_.lastText(), QStringLiteral("Restored:") + kMessageLineBreak + a);
+    QCOMPARE(ReadFile(a), bytes);
+    QCOMPARE(w->State().catalogue.PicturePairs, before);
+    QVERIFY(!w->State().catalogue.Pictures[size_t(t.a)].Deleted);
+    QCOMPARE(SelectedRow(*w), 1);
+    QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("92%"));
+
+    // A move, and a new file under the old name before the undo: nothing is replaced.
+    const QString destination = work_->path() + QStringLiteral("/kept");
+    QDir().mkpath(destination);
+    const QString c = PathOf(*w, t.c);
+    const QByteArray cBytes = ReadFile(c);
+    ClickRow(*w, 3);  // b-c
+    services_.folderChoices.enqueue({true, destination});
+    QTest::mouseClick(Ctl(w).MoveImageButton2, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(c));
+    WriteFile(c, "a newer file");
+    undo();
+    QCOMPARE(services_.messages[0].kind, MessageKind::Error);
+    QCOMPARE(services_.lastText(), QStringLiteral("Nothing was restored. These files stand in the way:") +
+                                       kMessageLineBreak + c +
+                                       QStringLiteral(": another file has its old name; cannot be restored"));
+    QCOMPARE(ReadFile(c), QByteArray("a newer file"));
+    QCOMPARE(ReadFile(destination + QStringLiteral("/c.png")), cBytes);
+
+    // Once the name is free again, the same undo brings it back.
+    QVERIFY(QFile::remove(c));
+    undo();
+    QCOMPARE(services_.lastText(), QStringLiteral("Restored:") + kMessageLineBreak + c);
+    QCOMPARE(ReadFile(c), cBytes);
+    QVERIFY(!QFileInfo::exists(destination + QStringLiteral("/c.png")));
+    QCOMPARE(w->State().catalogue.PicturePairs, before);
+    undo();  // the delete before was undone already
+    QCOMPARE(services_.lastText(), QStringLiteral("Nothing to undo."));
+    qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
 }
 
 void TestResults::moveOntoAnExistingName() {
