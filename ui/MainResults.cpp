@@ -21,6 +21,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSet>
 #include <QTableView>
 #include <QThread>
@@ -113,11 +116,41 @@ void TResultsBrowser::setupMarkActions() {
     };
     markAction("MarkOriginal1", QStringLiteral("Mark or unmark the original image"), PairSide::Left);
     markAction("MarkDuplicate1", QStringLiteral("Mark or unmark the duplicate image"), PairSide::Right);
+    list_->actions().constLast()->setShortcut(QKeySequence(Qt::Key_Space));
     list_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void TResultsBrowser::AddMenus(QMenuBar* menuBar, QAction* before) {
+    // The shown pair's commands, with the keys that give them from the list.
+    auto* menu = new QMenu(QStringLiteral("&Picture"), menuBar);
+    menu->setObjectName(QStringLiteral("Picture1"));
+    const auto command = [this, menu](const char* name, const QString& text, const QList<QKeySequence>& keys,
+                                      auto&& handler) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    command("OpenDuplicate1", QStringLiteral("Open the duplicate image"),
+            {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+            [this] { emit pictureClicked(PairSide::Right); });
+    command("SwapImages1", QStringLiteral("Swap Images"), {QKeySequence(Qt::CTRL | Qt::Key_R)},
+            [this] { emit swapClicked(); });
+    menu->addSeparator();
+    command("DeleteDuplicate1", QStringLiteral("Delete the duplicate image"), {QKeySequence(Qt::Key_Delete)},
+            [this] { emit deleteClicked(PairSide::Right); });
+    command("DeleteDuplicatePermanently1", QStringLiteral("Delete the duplicate image permanently"),
+            {QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, [this] { emit permanentDeleteClicked(PairSide::Right); });
+    menu->addSeparator();
+    for (QAction* mark : list_->actions())
+        menu->addAction(mark);
+    menuBar->insertMenu(before, menu);
     views_->AddMenus(menuBar, before);
+}
+
+bool TResultsBrowser::HasKeyboard(const QWidget* focus) const {
+    return focus && (focus == list_ || list_->isAncestorOf(focus));
 }
 
 QWidget* TResultsBrowser::BottomPanel() const {
@@ -545,7 +578,7 @@ void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {
     showSelectedPair();
 }
 
-void TResultsBrowser::DeletePicture(PairSide side) {
+void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
     if (!PairListFree(frame_.WindowState()))
         return;
     const std::optional<ActionTarget> target = targetOf(side);
@@ -560,15 +593,19 @@ void TResultsBrowser::DeletePicture(PairSide side) {
         !fileStillThere(path, name))
         return;
     QThread::msleep(kDeletePauseMs);
-    if (!settings.DeleteWithoutAsking &&
+    const bool toTrash = settings.MoveToRecycle && !forGood;
+    // A deletion for good asked for by its own key is always confirmed, whatever the setting says.
+    if ((forGood || !settings.DeleteWithoutAsking) &&
         services.ShowMessage(frame_.Window(), MessageKind::Confirmation,
-                             QStringLiteral("Do you really want to delete") + kMessageLineBreak + name,
-                             MessageButtons::YesNo) != MessageAnswer::Yes)
+                             (forGood ? QStringLiteral("Do you really want to delete permanently")
+                                      : QStringLiteral("Do you really want to delete")) +
+                                 kMessageLineBreak + name,
+                             toTrash ? MessageButtons::YesNo : MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes)
         return;
 
     RedrawPause pause(list_);
     const FileOpResult result = RecordedFileActions(frame_.State().Journal.get())
-                                    .Delete(path, settings.MoveToRecycle,
+                                    .Delete(path, toTrash,
                                             [&services](const QString& p) { return services.MoveToTrash(p); });
     if (result.ok)
         ForgetPicture(cat, target->PicIndex);

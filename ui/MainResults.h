@@ -46,7 +46,8 @@ public:
     void SwapImagesButtonClick();
     void MovePicture(PairSide side);
     void RevealPicture(PairSide side);
-    void DeletePicture(PairSide side);
+    // `forGood`: deleted permanently whatever the settings say, after its own question.
+    void DeletePicture(PairSide side, bool forGood = false);
     void SavelistofdupliacatestoCSV1Click();
     // Puts back the newest recorded delete, move or batch, says what came back and what could not, and
     // brings the pairs of the files that came back into the list again.
@@ -70,8 +71,10 @@ public:
 
     // The groups view, the marks, the filter and the batch actions over the list.
     TResultsViews& Views() { return *views_; }
-    // Their menus, before `before`.
+    // Their menus and the Picture menu of the shown pair, before `before`.
     void AddMenus(QMenuBar* menuBar, QAction* before);
+    // The pair list has the keyboard: the plain keys of the Picture menu (Enter, Space, Delete) are then its.
+    bool HasKeyboard(const QWidget* focus) const;
 
 signals:
     void listClicked();
@@ -84,6 +87,7 @@ signals:
     void moveClicked(PairSide side);
     void browseClicked(PairSide side);
     void deleteClicked(PairSide side);
+    void permanentDeleteClicked(PairSide side);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

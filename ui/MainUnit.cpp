@@ -21,6 +21,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -101,7 +102,24 @@ TMainForm::TMainForm(PlatformServices& services, PictureSupplyOptions supply, QW
     setMinimumSize(S(kMinOuterWidth - kFrameWidth), S(kMinOuterHeight - kFrameHeight));
     resize(S(kClientWidth), S(kClientHeight) + menuBar()->sizeHint().height());
     ConnectRegions();
+    // Enter, Space and Delete are the Picture menu's only while the pair list has the keyboard.
+    qApp->installEventFilter(this);
     FormCreate();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool listKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                             key->key() == Qt::Key_Space || key->key() == Qt::Key_Delete;
+        QWidget* focus = QApplication::focusWidget();
+        if (listKey && focus && watched == focus && isAncestorOf(focus) && !results_->HasKeyboard(focus)) {
+            // Accepted here, the key goes to the focused control (a folder list's Delete, a button's Space).
+            event->accept();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 TMainForm::~TMainForm() {
@@ -140,6 +158,8 @@ void TMainForm::SetupMenus() {
     f.Edit1->setObjectName(QStringLiteral("Edit1"));
     f.Undo1 = named(f.Edit1->addAction(QStringLiteral("Undo")), "Undo1");
     f.Undo1->setShortcut(QKeySequence::Undo);
+    f.StartSearch1->setShortcut(QKeySequence(Qt::Key_F5));
+    f.SavelistofdupliacatestoCSV1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     f.Settings1 = named(menuBar()->addAction(QStringLiteral("&Settings")), "Settings1");
     f.Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     f.Help1->setObjectName(QStringLiteral("Help1"));
@@ -239,6 +259,8 @@ void TMainForm::ConnectRegions() {
             bySide(&TMainForm::BrowseImageButton1Click, &TMainForm::BrowseImageButton2Click));
     connect(results_, &TResultsBrowser::deleteClicked, this,
             bySide(&TMainForm::DeleteImageButton1Click, &TMainForm::DeleteImageButton2Click));
+    connect(results_, &TResultsBrowser::permanentDeleteClicked, this,
+            [this](PairSide side) { Guarded([this, side] { results_->DeletePicture(side, true); }); });
 
     results_->Views().SetReferenceSource([this] { return folders_->ReferenceFolders(); });
     connect(folders_, &TFolderList::referenceFoldersChanged, this,
@@ -303,6 +325,9 @@ bool TMainForm::SearchStopped() const {
 void TMainForm::ShowStartCaption(bool searching) {
     folders_->ShowStartCaption(searching);
     frame_->StartSearch1->setText(searching ? QStringLiteral("Stop Search") : QStringLiteral("Start Search"));
+    // Escape stops a search, and F5 still does; Escape means nothing else here.
+    frame_->StartSearch1->setShortcuts(searching ? QList<QKeySequence>{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_F5)}
+                                                 : QList<QKeySequence>{QKeySequence(Qt::Key_F5)});
 }
 
 // ---------------------------------------------------------------------------------------------------------

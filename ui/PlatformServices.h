@@ -14,7 +14,8 @@
 class QWidget;
 
 enum class MessageKind { Error, Information, Confirmation };
-enum class MessageButtons { Ok, YesNo };
+// YesNoDefaultNo: a question whose Yes cannot be undone (a deletion for good); Enter answers No.
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Yes, No };
 
 struct FolderChoice {

@@ -1,5 +1,6 @@
 #include "ui/QtPlatformServices.h"
 
+#include "engine/SearchTexts.h"
 #include "platform/Trash.h"
 
 #include <QDesktopServices>
@@ -55,14 +56,16 @@ MessageAnswer QtPlatformServices::ShowMessage(QWidget* parent, MessageKind kind,
     box.setWindowTitle(caption.isEmpty() ? DefaultCaption(kind) : caption);
     // File names are shown as they are, never read as markup.
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    // The texts break their lines with "\n\r" (the CSV and the callers rely on it), which a box would show as
+    // two breaks.
+    box.setText(QString(text).replace(kMessageLineBreak, QStringLiteral("\n")));
     if (buttons == MessageButtons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return MessageAnswer::Ok;
     }
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(buttons == MessageButtons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }

@@ -483,14 +483,15 @@ void TResultsViews::runBatch(BatchKind kind, const QString& destination) {
     options.Destination = destination;
     if (services.ShowMessage(frame_.Window(), MessageKind::Confirmation,
                              BatchConfirmationText(plan, options, state.SystemNumberFormat),
-                             MessageButtons::YesNo) != MessageAnswer::Yes)
+                             kind == BatchKind::Delete && !options.ToTrash ? MessageButtons::YesNoDefaultNo
+                                                                           : MessageButtons::YesNo) != MessageAnswer::Yes)
         return;
     // A group never loses its last file on the way: only an explicit Yes lets such a batch delete it.
     if (kind == BatchKind::Delete && plan.WholeGroups > 0)
         options.WholeGroupsConfirmed =
             services.ShowMessage(frame_.Window(), MessageKind::Confirmation,
                                  WholeGroupsQuestionText(plan.WholeGroups, state.SystemNumberFormat),
-                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+                                 MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
 
     // Recorded as one step, so that one Undo puts the whole batch back.
     RecordedFileActions actions(state.Journal.get());

@@ -319,8 +319,9 @@ TEST_F(CliTest, OutputNeverReplacesTheNodeItIsGiven) {
             continue;  // a device cannot be made here; the fifo still shows the rule
         const CliRun run = runCli({"--quiet", "--output", out, root_});
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
-        if (c.exitCode != 0)
+        if (c.exitCode != 0) {
             EXPECT_TRUE(run.err.contains("Unable to write to " + native)) << run.err.toStdString();
+        }
         struct stat st {};
         ASSERT_EQ(::lstat(native.constData(), &st), 0);
         EXPECT_EQ(st.st_mode & S_IFMT, c.kind);

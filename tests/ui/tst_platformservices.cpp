@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +20,7 @@ struct SeenBox {
     Qt::TextFormat format = Qt::AutoText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Once the box is open: records it and presses the given button.
@@ -31,6 +33,7 @@ void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton press) {
         seen.format = box->textFormat();
         seen.icon = box->icon();
         seen.buttons = box->standardButtons();
+        seen.defaultButton = box->standardButton(box->defaultButton());
         box->button(press)->click();
     });
 }
@@ -57,6 +60,8 @@ void TestPlatformServices::initTestCase() {
 void TestPlatformServices::messageBoxes() {
     QtPlatformServices services;
     const QString markup = QStringLiteral("Cannot delete <b>x</b>.jpg");
+    // The program's line break shows as one.
+    const QString twoLines = QStringLiteral("Do you really want to delete\n\rx.jpg");
     struct Case {
         const char* name;
         MessageKind kind;
@@ -67,6 +72,9 @@ void TestPlatformServices::messageBoxes() {
         QMessageBox::Icon expectedIcon;
         QMessageBox::StandardButtons expectedButtons;
         MessageAnswer expectedAnswer;
+        QMessageBox::StandardButton expectedDefault = QMessageBox::NoButton;
+        QString text = {};
+        QString expectedText = {};
     };
     const Case cases[] = {
         {"error", MessageKind::Error, MessageButtons::Ok, {}, QMessageBox::Ok, QStringLiteral("Error"),
@@ -79,15 +87,22 @@ void TestPlatformServices::messageBoxes() {
          QStringLiteral("Information"), QMessageBox::Information, QMessageBox::Yes | QMessageBox::No,
          MessageAnswer::No},
         {"confirmation, yes", MessageKind::Confirmation, MessageButtons::YesNo, {}, QMessageBox::Yes,
-         QStringLiteral("Confirm"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, MessageAnswer::Yes},
+         QStringLiteral("Confirm"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, MessageAnswer::Yes,
+         QMessageBox::Yes},
+        {"deletion for good, no by default", MessageKind::Confirmation, MessageButtons::YesNoDefaultNo, {},
+         QMessageBox::Yes, QStringLiteral("Confirm"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+         MessageAnswer::Yes, QMessageBox::No, twoLines, QStringLiteral("Do you really want to delete\nx.jpg")},
     };
     for (const Case& c : cases) {
         SeenBox seen;
         AnswerNextBox(seen, c.press);
-        const MessageAnswer answer = services.ShowMessage(nullptr, c.kind, markup, c.buttons, c.caption);
+        const QString text = c.text.isEmpty() ? markup : c.text;
+        const MessageAnswer answer = services.ShowMessage(nullptr, c.kind, text, c.buttons, c.caption);
         QVERIFY2(answer == c.expectedAnswer, c.name);
         QVERIFY2(seen.title == c.expectedTitle, c.name);
-        QVERIFY2(seen.text == markup, c.name);
+        QVERIFY2(seen.text == (c.expectedText.isEmpty() ? markup : c.expectedText), c.name);
+        if (c.expectedDefault != QMessageBox::NoButton)
+            QVERIFY2(seen.defaultButton == c.expectedDefault, c.name);
         QVERIFY2(seen.format == Qt::PlainText, c.name);
         QVERIFY2(seen.icon == c.expectedIcon, c.name);
         QVERIFY2(seen.buttons == c.expectedButtons, c.name);

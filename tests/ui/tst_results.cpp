@@ -20,9 +20,11 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -162,6 +164,7 @@ private slots:
     void refusedDeleteKeepsThePairs();
     void moveSucceeds();
     void undoPutsBackDeletesAndMoves();
+    void keysOfThePictureMenuActOnTheShownPair();
     void moveOntoAnExistingName();
     void moveCancelled();
     void revealNeedsNoFile();
@@ -1154,6 +1157,66 @@ void TestResults::undoPutsBackDeletesAndMoves() {
     undo();  // the delete before was undone already
     QCOMPARE(services_.lastText(), QStringLiteral("Nothing to undo."));
     qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
+}
+
+// The keys of the Picture menu act on the pair the pane shows while the list has the keyboard; elsewhere the
+// focused control keeps its keys (Delete in the folder list removes a folder, never a picture).
+void TestResults::keysOfThePictureMenuActOnTheShownPair() {
+    auto w = NewWindow();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->State().settings.DeleteWithoutAsking = true;
+    const Triangle t = MakeTriangle(*w);
+    ClickRow(*w, 1);  // a-b
+    QTableView* list = Ctl(w).ListView1;
+    list->setFocus();
+    const QString b = PathOf(*w, t.b);
+
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(services_.openedUrls, QStringList{b});
+    QTest::keyClick(list, Qt::Key_Space);
+    QVERIFY(list->model()->index(1, 1).data(Qt::FontRole).value<QFont>().strikeOut());
+    QTest::keyClick(list, Qt::Key_Space);
+    QVERIFY(!list->model()->index(1, 1).data(Qt::FontRole).value<QFont>().strikeOut());
+
+    // A permanent delete by its key is always asked, and No is the default answer.
+    services_.messages.clear();
+    services_.answers.enqueue(MessageAnswer::No);
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(Texts(services_.messages),
+             QStringList{QStringLiteral("Do you really want to delete permanently") + kMessageLineBreak + "b.jpg"});
+    QCOMPARE(services_.messages[0].buttons, MessageButtons::YesNoDefaultNo);
+    QVERIFY(QFileInfo::exists(b));
+
+    QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(w->State().catalogue.PicturePairs[1].PicIndex1, t.b);
+    QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
+
+    // Delete goes the way of the button under the right picture: to the trash, here without a question.
+    services_.messages.clear();
+    QTest::keyClick(list, Qt::Key_Delete);
+    QVERIFY(services_.messages.isEmpty());
+    QCOMPARE(services_.trashed, QStringList{b});
+    QVERIFY(!QFileInfo::exists(b));
+
+    // In the folder list Delete is the list's own.
+    w->FormDropFiles({work_->path()});
+    QListWidget* folders = Ctl(w).DirectoriesListBox;
+    folders->setFocus();
+    folders->setCurrentRow(0);
+    const int pairs = w->ResultRowCount();
+    QTest::keyClick(folders, Qt::Key_Delete);
+    QCOMPARE(folders->count(), 0);
+    QCOMPARE(w->ResultRowCount(), pairs);
+    QCOMPARE(services_.trashed.size(), 1);
+
+    // F5 starts a search (refused here: no folders), Ctrl+E asks where to save the list.
+    services_.messages.clear();
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    QCOMPARE(services_.lastText(), QStringLiteral("Please, add one or more directories to search."));
+    services_.lastSaveTitle.clear();
+    QTest::keyClick(w.get(), Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(!services_.lastSaveTitle.isEmpty());
 }
 
 void TestResults::moveOntoAnExistingName() {
