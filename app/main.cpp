@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     QtPlatformServices services;
     VoralinApplication app(argc, argv, services);
     QApplication::setApplicationName(QStringLiteral("Voralin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Voralin"));
     QApplication::setApplicationVersion(QLatin1String(BuildInfo::kVersion));
+    // The desktop file names the program to the desktop. A display name would make Qt append " — Voralin" to
+    // every dialog's title, and the titles are meant exactly as given.
     QGuiApplication::setDesktopFileName(QStringLiteral("voralin"));
     // The window's searches decode on every core and keep signatures in ~/.cache/Voralin/ between searches.
     PictureSupplyOptions supply;

@@ -12,7 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth dbus-x11 imagemagick
-  fonts-dejavu-core fonts-dejavu-extra
+  fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )
 

@@ -73,6 +73,9 @@ void TUpdateForm::SetupControls() {
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setGeometry(s(kOKButtonLayoutLeft), s(55), s(137), s(43));
     setTabOrder(DownloadButton, OKButton);
+    // Enter closes the window, as Escape does, unless the download button has the keyboard.
+    OKButton->setDefault(true);
+    DownloadButton->setAutoDefault(false);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -173,7 +173,11 @@ void TResultsBrowser::setupList() {
     list_->verticalHeader()->setDefaultSectionSize(S(kRowHeight));
     QHeaderView* header = list_->horizontalHeader();
     header->setSectionsClickable(true);
-    header->setSortIndicatorShown(false);
+    // The sorted column shows its direction; none until the list is sorted.
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    // Tab moves on to the next control rather than from cell to cell.
+    list_->setTabKeyNavigation(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setMinimumSectionSize(std::min(S(kSimilarityColumnMin), S(kPathColumnMin)));
@@ -293,6 +297,9 @@ int TResultsBrowser::selectedPair() const {
 
 void TResultsBrowser::BeginResultsUpdate() {
     views_->SearchStarted();
+    // A new search lists its pairs in the order found.
+    listSorted_ = false;
+    showSortIndicator();
     // The list stays empty until the pairs are final, so it may go on painting (a resize during the search
     // would otherwise leave it black).
     model_->SetRowCount(0);
@@ -388,8 +395,10 @@ void TResultsBrowser::ListView1ColumnClick(int column) {
     AppState& state = frame_.State();
     Catalogue& cat = state.catalogue;
     if (!PairListFree(frame_.WindowState()) || cat.PairCapacity <= 0 || column < 0 ||
-        column >= TPairListModel::kColumnCount)
+        column >= TPairListModel::kColumnCount) {
+        showSortIndicator();  // the header turns its arrow on a click; a refused click leaves the list as it was
         return;
+    }
     state.SortDescending = column == state.SortColumn ? !state.SortDescending : false;
     {
         RedrawPause pause(list_);
@@ -415,6 +424,8 @@ void TResultsBrowser::ListView1ColumnClick(int column) {
     // pairs by now, and the list ends empty.
     SetResultRowCount(cat.PairCapacity);
     state.SortColumn = column;
+    listSorted_ = true;
+    showSortIndicator();
     const int row = shown_ ? model_->RowOfPair(PairIndexOf(cat, shown_->Left, shown_->Right)) : -1;
     if (row >= 0) {
         list_->selectRow(row);
@@ -422,6 +433,12 @@ void TResultsBrowser::ListView1ColumnClick(int column) {
     } else {
         showSelectedPair();
     }
+}
+
+void TResultsBrowser::showSortIndicator() {
+    const AppState& state = frame_.State();
+    list_->horizontalHeader()->setSortIndicator(listSorted_ ? state.SortColumn : -1,
+                                                state.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TResultsBrowser::ListView1KeyUp(int key) {

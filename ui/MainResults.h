@@ -97,6 +97,7 @@ private:
     void layoutBottom();
     // Until the user drags a column, the two path columns share the list's width.
     void shareColumns();
+    void showSortIndicator();
     // The picture on `side` of the selected row's pair; nothing unless the pane shows that very pair, so
     // that an action never names a file the user does not see.
     std::optional<ActionTarget> targetOf(PairSide side);
@@ -137,5 +138,7 @@ private:
     // A press that selected a new row has shown its pair; the click that ends it need not decode again.
     bool shownSincePress_ = false;
     bool columnsDragged_ = false;
+    // The list is in the order of its last header sort (not the order a search found the pairs in).
+    bool listSorted_ = false;
     bool sharingColumns_ = false;
 };

@@ -124,7 +124,9 @@ int TPairListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TPairListModel::data(const QModelIndex& index, int role) const {
     const bool markRole = role == Qt::FontRole || role == Qt::ForegroundRole;
-    if ((role != Qt::DisplayRole && !markRole) || !index.isValid())
+    // A path cut at its end shows whole under the pointer.
+    const bool pathTip = role == Qt::ToolTipRole && index.column() < 2;
+    if ((role != Qt::DisplayRole && !markRole && !pathTip) || !index.isValid())
         return {};
     const int p = PairOfRow(index.row());
     // The row count can briefly outlive the pairs (the catalogue released at close): such rows stay blank.

@@ -56,6 +56,8 @@ bool NumberEditKeyPasses(const QKeyEvent& event) {
         return true;
     if (event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab)
         return true;  // focus navigation, handled before any character is typed
+    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter || event.key() == Qt::Key_Escape)
+        return true;  // the dialog's own keys: OK and Cancel
     if (IsCtrlCharacterChord(event))
         return false;
     const QString text = event.text();
@@ -116,9 +118,6 @@ void TSettingsForm::SetupControls() {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(s(left), s(top), s(width), s(height));
-        // Enter must not press either button: a dialog makes its push buttons auto-default otherwise.
-        b->setAutoDefault(false);
-        b->setDefault(false);
         return b;
     };
 
@@ -176,6 +175,8 @@ void TSettingsForm::SetupControls() {
 
     OKButton = button("OKButton", QStringLiteral("OK"), 120, 364, 148, 43);
     CancelButton = button("CancelButton", QStringLiteral("Cancel"), 276, 364, 148, 43);
+    // Enter presses OK (or the button that has the keyboard), Escape is Cancel, as in every dialog.
+    OKButton->setDefault(true);
 
     // Tab order by groups: the file types, then the two buttons, then the other three groups, then the more
     // types and the orientation.
@@ -269,15 +270,6 @@ void TSettingsForm::OKButtonClick() {
 }
 
 void TSettingsForm::CancelButtonClick() { reject(); }
-
-void TSettingsForm::keyPressEvent(QKeyEvent* event) {
-    // Neither button is the cancel button, so Escape must not close the dialog as a dialog otherwise would.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == MinWidthEdit || watched == MinHeightEdit)) {

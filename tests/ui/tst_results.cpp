@@ -16,6 +16,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
@@ -561,12 +562,20 @@ void TestResults::sortTakesTheSelectionWithTheShownPair() {
     ClickRow(*w, 1);
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
     const QString label = Ctl(w).ImageLabel1->text();
+    QHeaderView* header = Ctl(w).ListView1->horizontalHeader();
+    QCOMPARE(header->sortIndicatorSection(), -1);  // the order found, not a sort
     ClickHeader(*w, 0);  // first paths a, b, a descending: b-c moves to row 0
+    QCOMPARE(header->sortIndicatorSection(), 0);
     QCOMPARE(w->State().catalogue.PicturePairs[0].Similarity, 20.0);
     QCOMPARE(SelectedRow(*w), 0);
     QCOMPARE(Ctl(w).PercentLabel->text(), QStringLiteral("20%"));
     QCOMPARE(Ctl(w).ImageLabel1->text(), label);
     ClickHeader(*w, 2);  // similarity ascending: b-c in the middle
+    QCOMPARE(header->sortIndicatorSection(), 2);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    const QModelIndex cell = Ctl(w).ListView1->model()->index(0, 1);
+    QCOMPARE(cell.data(Qt::ToolTipRole), cell.data(Qt::DisplayRole));
+    QVERIFY(!Ctl(w).ListView1->model()->index(0, 2).data(Qt::ToolTipRole).isValid());
     QCOMPARE(SelectedRow(*w), 1);
     QCOMPARE(RowText(*w, SelectedRow(*w), 2), QStringLiteral("20"));
     QVERIFY(services_.messages.isEmpty());
@@ -1198,6 +1207,11 @@ void TestResults::keysOfThePictureMenuActOnTheShownPair() {
     QVERIFY(services_.messages.isEmpty());
     QCOMPARE(services_.trashed, QStringList{b});
     QVERIFY(!QFileInfo::exists(b));
+
+    // Tab leaves the list for the next control.
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != list);
+    list->setFocus();
 
     // In the folder list Delete is the list's own.
     w->FormDropFiles({work_->path()});

@@ -1,6 +1,7 @@
 // The settings dialog: filling from the settings, the size edits' key filter, OK's order of storing and its
 // integer errors, Cancel and the close box.
 #include "ui/FakePlatformServices.h"
+#include "ui/DesignUnits.h"
 #include "ui/SettingsUnit.h"
 
 #include <QCheckBox>
@@ -93,7 +94,9 @@ private slots:
     void keyFilterLetsOnlyDigitsAndBackspaceThrough_data();
     void keyFilterLetsOnlyDigitsAndBackspaceThrough();
     void keyboardPasteIsDroppedButContextMenuPasteIsNot();
-    void enterAndEscapeDoNotPressTheButtons();
+    void fontAsReadableAsTheRest();
+    void enterPressesOkAndEscapeCancels_data();
+    void enterPressesOkAndEscapeCancels();
     void okStoresEverything_data();
     void okStoresEverything();
     void emptyWidthReportsErrorAndKeepsCheckBoxesStored();
@@ -227,25 +230,47 @@ void TestSettingsDialog::keyboardPasteIsDroppedButContextMenuPasteIsNot() {
     QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7-20"));
 }
 
-void TestSettingsDialog::enterAndEscapeDoNotPressTheButtons() {
+// With the fonts the program installs, the dialog reads at the size of the other windows: the captions fit
+// without shrinking it much.
+void TestSettingsDialog::fontAsReadableAsTheRest() {
     TSettings settings;
     FakePlatformServices services;
     TSettingsForm form(settings, services);
-    QVERIFY(!form.OKButton->isDefault());
-    QVERIFY(!form.OKButton->autoDefault());
-    QVERIFY(!form.CancelButton->isDefault());
-    QVERIFY(!form.CancelButton->autoDefault());
-    form.show();
-    form.JPGCheckBox->toggle();
-    for (QWidget* target : {static_cast<QWidget*>(form.OKButton), static_cast<QWidget*>(form.CancelButton),
-                            static_cast<QWidget*>(form.JPGCheckBox), static_cast<QWidget*>(form.MinWidthEdit)}) {
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key_Return);
-        QTest::keyClick(target, Qt::Key_Enter);
-        QTest::keyClick(target, Qt::Key_Escape);
-        QVERIFY2(form.isVisible(), qPrintable(target->objectName()));
+    const int designed = DesignFont(DesignPixels(&form, 14)).pixelSize();
+    QVERIFY2(form.font().pixelSize() * 10 >= designed * 9,
+             qPrintable(QStringLiteral("%1 px of %2").arg(form.font().pixelSize()).arg(designed)));
+}
+
+void TestSettingsDialog::enterPressesOkAndEscapeCancels_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("stored");
+    for (const char* focus : {"JPGCheckBox", "MinWidthEdit", "OKButton"}) {
+        QTest::addRow("Return on %s", focus) << QString::fromLatin1(focus) << int(Qt::Key_Return) << true;
+        QTest::addRow("Enter on %s", focus) << QString::fromLatin1(focus) << int(Qt::Key_Enter) << true;
+        QTest::addRow("Escape on %s", focus) << QString::fromLatin1(focus) << int(Qt::Key_Escape) << false;
     }
-    QCOMPARE(settings.SearchJPG, true);
+    // The button that has the keyboard is the one Enter presses.
+    QTest::addRow("Return on CancelButton") << QStringLiteral("CancelButton") << int(Qt::Key_Return) << false;
+}
+
+void TestSettingsDialog::enterPressesOkAndEscapeCancels() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, stored);
+    TSettings settings;
+    FakePlatformServices services;
+    TSettingsForm form(settings, services);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.JPGCheckBox->toggle();
+    QWidget* target = form.findChild<QWidget*>(focus);
+    QVERIFY(target);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), stored ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    QCOMPARE(settings.SearchJPG, !stored);
     QVERIFY(services.messages.isEmpty());
 }
 

@@ -92,6 +92,7 @@ private slots:
     void requestIsOneGetWithTheFixedHeaders();
     void redirectIsNotFollowed();
     void closedPortFails();
+    void enterAndEscapeClose();
     void silentServerFailsAfterTimeLimit();
     void dotsRunAndCloseAbortsTheRequest();
     void closedBeforeTheRequestSendsNone();
@@ -259,6 +260,20 @@ void TestUpdateCheck::closedPortFails() {
     QVERIFY(OkCentred(form));
     QVERIFY(!form.DownloadButton->isVisible());
     QVERIFY(services.messages.isEmpty());
+}
+
+// Enter closes the window as Escape does.
+void TestUpdateCheck::enterAndEscapeClose() {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        FakePlatformServices services;
+        bool startup = false;
+        TUpdateForm form(services, startup, nullptr, ClosedPortUrl());
+        form.show();
+        QTRY_COMPARE(form.UpdateCheckState(), int(TUpdateForm::kFailed));
+        QTest::keyClick(&form, key);
+        QVERIFY(!form.isVisible());
+        QVERIFY(services.openedUrls.isEmpty());
+    }
 }
 
 void TestUpdateCheck::silentServerFailsAfterTimeLimit() {
