@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
     TUpdateForm updateForm(services, mainForm.State().StartupUpdateCheck, &mainForm);
     mainForm.AttachWindows(&aboutForm, &settingsForm, &updateForm);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    // A window that remembers where it was goes there; otherwise it opens in the middle of the screen.
+    const bool placed = mainForm.RememberWindow();
+    if (QScreen* screen = QGuiApplication::primaryScreen(); screen && !placed) {
         QRect frame = mainForm.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         mainForm.move(frame.topLeft());

@@ -123,13 +123,38 @@ void TFolderList::ToggleReferenceFolder() {
     }
     QListWidgetItem* item = list_->item(index);
     const bool on = !IsReferenceItem(item);
+    showAsReference(item, on);
+    referenceAction_->setChecked(on);
+    emit referenceFoldersChanged();
+}
+
+void TFolderList::showAsReference(QListWidgetItem* item, bool on) {
     item->setData(kReferenceRole, on);
     QFont font = item->font();
     font.setItalic(on);
     item->setFont(font);
     item->setIcon(on ? QIcon(QStringLiteral(":/voralin/reference-folder.svg")) : QIcon());
     item->setToolTip(on ? item->text() + QStringLiteral("\n") + kReferenceTip : item->text());
-    referenceAction_->setChecked(on);
+}
+
+std::vector<RememberedFolder> TFolderList::RememberedFolders() const {
+    std::vector<RememberedFolder> folders;
+    if (frame_.State().PlaceholderShown)
+        return folders;
+    for (int i = 0; i < list_->count(); ++i)
+        folders.push_back({list_->item(i)->text(), IsReferenceItem(list_->item(i))});
+    return folders;
+}
+
+void TFolderList::RestoreFolders(const std::vector<RememberedFolder>& folders) {
+    if (folders.empty())
+        return;
+    leavePlaceholder();
+    for (const RememberedFolder& folder : folders) {
+        appendFolder(folder.Path);
+        if (folder.Reference)
+            showAsReference(list_->item(list_->count() - 1), true);
+    }
     emit referenceFoldersChanged();
 }
 

@@ -2,6 +2,7 @@
 // folder buttons, the Start button and the "Scan Subdirectories" switch.
 #pragma once
 
+#include "history/WindowMemory.h"
 #include "ui/MainWidgets.h"
 #include "ui/WindowState.h"
 
@@ -11,6 +12,7 @@
 class QAction;
 class QCheckBox;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class TClickLabel;
 class TFolderDialog;
@@ -48,6 +50,10 @@ public:
     void ToggleReferenceFolder();
     // The reference folders, in the list's order.
     QStringList ReferenceFolders() const;
+    // The list with its reference marks, as the window remembers it between runs; empty while the list
+    // shows its invitation. Restoring an empty list leaves the invitation.
+    std::vector<RememberedFolder> RememberedFolders() const;
+    void RestoreFolders(const std::vector<RememberedFolder>& folders);
     // The list's menu item for the switch (checked when the selected folder is one).
     QAction* ReferenceAction() const { return referenceAction_; }
     bool ScanSubfolders() const;
@@ -83,6 +89,7 @@ private:
     // Removes the selected folder and leaves none selected.
     void removeSelectedFolder();
     void setupReferenceAction();
+    void showAsReference(QListWidgetItem* item, bool on);
 
     TMainFrame& frame_;
     TFolderDialog& folderDialog_;

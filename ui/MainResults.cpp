@@ -249,6 +249,23 @@ void TResultsBrowser::shareColumns() {
     sharingColumns_ = false;
 }
 
+std::vector<int> TResultsBrowser::DraggedColumnWidths() const {
+    std::vector<int> widths;
+    if (!columnsDragged_)
+        return widths;
+    for (int column = 0; column < TPairListModel::kColumnCount; ++column)
+        widths.push_back(list_->horizontalHeader()->sectionSize(column));
+    return widths;
+}
+
+void TResultsBrowser::RestoreColumnWidths(const std::vector<int>& widths) {
+    if (widths.size() != static_cast<size_t>(TPairListModel::kColumnCount))
+        return;
+    for (int column = 0; column < TPairListModel::kColumnCount; ++column)
+        list_->horizontalHeader()->resizeSection(column, widths[static_cast<size_t>(column)]);
+    columnsDragged_ = true;
+}
+
 void TResultsBrowser::LayoutPane(int top) {
     pane_->Layout(top);
 }

@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QMenuBar;
@@ -71,6 +72,10 @@ public:
 
     // The groups view, the marks, the filter and the batch actions over the list.
     TResultsViews& Views() { return *views_; }
+    // The column widths the user dragged, for the next run; empty while the columns share the width.
+    std::vector<int> DraggedColumnWidths() const;
+    void RestoreColumnWidths(const std::vector<int>& widths);
+
     // Their menus and the Picture menu of the shown pair, before `before`.
     void AddMenus(QMenuBar* menuBar, QAction* before);
     // The pair list has the keyboard: the plain keys of the Picture menu (Enter, Space, Delete) are then its.

@@ -2,6 +2,7 @@
 // state with its table of enabled controls, and the window side of a search.
 #include "ui/MainUnit.h"
 
+#include "history/WindowMemory.h"
 #include "settings/SettingsStore.h"
 #include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
@@ -380,12 +381,47 @@ void TMainForm::FormCloseQuery() {
     // catalogue is released all the same, so that a search still unwinding ends and nothing is left holding
     // memory for a window that is going away.
     state_.settings.ScanSubfolders = folders_->ScanSubfolders();
+    if (rememberWindow_)
+        saveWindowMemory();
     try {
         SaveSettings(state_.settings, state_.SettingsFolder);
     } catch (const std::exception& e) {
         ShowGeneralError(services_, this, QString::fromUtf8(e.what()));
     }
     state_.catalogue.Release();
+}
+
+bool TMainForm::RememberWindow() {
+    rememberWindow_ = true;
+    const std::optional<WindowMemory> memory = ReadWindowMemory(WindowMemoryFile(state_.SettingsFolder));
+    if (!memory)
+        return false;
+    folders_->RestoreFolders(memory->Folders);
+    if (const auto splitter = memory->Splitters.find(frame_->MainSplitter->objectName());
+        splitter != memory->Splitters.end())
+        frame_->MainSplitter->restoreState(splitter->second);
+    if (const auto columns = memory->Columns.find(QStringLiteral("ListView1")); columns != memory->Columns.end())
+        results_->RestoreColumnWidths(columns->second);
+    if (memory->SortColumn >= 0 && memory->SortColumn < 3) {
+        state_.SortColumn = memory->SortColumn;
+        state_.SortDescending = memory->SortDescending;
+    }
+    results_->Views().ShowGroups(memory->View == QStringLiteral("groups"));
+    return !memory->Geometry.isEmpty() && restoreGeometry(memory->Geometry);
+}
+
+void TMainForm::saveWindowMemory() {
+    WindowMemory memory;
+    memory.Folders = folders_->RememberedFolders();
+    memory.Geometry = saveGeometry();
+    memory.Splitters[frame_->MainSplitter->objectName()] = frame_->MainSplitter->saveState();
+    if (const std::vector<int> widths = results_->DraggedColumnWidths(); !widths.empty())
+        memory.Columns[QStringLiteral("ListView1")] = widths;
+    memory.SortColumn = state_.SortColumn;
+    memory.SortDescending = state_.SortDescending;
+    memory.View = results_->Views().GroupsShown() ? QStringLiteral("groups") : QStringLiteral("pairs");
+    // What the window looked like is no one's data: a state that cannot be written is simply not kept.
+    WriteWindowMemory(WindowMemoryFile(state_.SettingsFolder), memory);
 }
 
 void TMainForm::Exit1Click() {
@@ -451,6 +487,7 @@ void TMainForm::Label1Click() { folders_->Label1Click(); }
 void TMainForm::FormDropFiles(const QStringList& paths) { folders_->FormDropFiles(paths); }
 QString TMainForm::DroppedFolder(const QString& path) { return TFolderList::DroppedFolder(path); }
 int TMainForm::SelectedFolderIndex() const { return folders_->SelectedFolderIndex(); }
+QStringList TMainForm::ReferenceFolders() const { return folders_->ReferenceFolders(); }
 
 void TMainForm::ListView1Click() { results_->ListView1Click(); }
 void TMainForm::ListView1ColumnClick(int column) { results_->ListView1ColumnClick(column); }

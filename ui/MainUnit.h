@@ -34,6 +34,11 @@ public:
     // The about box, settings dialog and update window, created after this window and shown modally from the
     // menus (and the update window from FormShow). Any of them may be absent in tests.
     void AttachWindows(QDialog* aboutForm, QDialog* settingsForm, QDialog* updateForm);
+    // Brings back what the window remembered of its last run (folders with their reference marks, geometry,
+    // splitter, column widths, sort state, view) and keeps it at every close from now on. Off unless the
+    // program asks, so that tests and tools never read or write the user's window state. True when a
+    // geometry was restored.
+    bool RememberWindow();
 
     AppState& State() override { return state_; }
     PlatformServices& Services() override { return services_; }
@@ -83,6 +88,7 @@ public:
     static QString DroppedFolder(const QString& path);
     // Index of the selected folder, or -1.
     int SelectedFolderIndex() const;
+    QStringList ReferenceFolders() const;
 
     // ---- Results list and comparison pane
     void ListView1Click();
@@ -139,6 +145,7 @@ protected:
 private:
     struct Frame;
     void FormCreate();
+    void saveWindowMemory();
     void SetupMenus();
     void SetupRegions();
     void ConnectRegions();
@@ -165,4 +172,5 @@ private:
     QDialog* updateForm_ = nullptr;
     double scale_ = 1.0;
     bool shownOnce_ = false;
+    bool rememberWindow_ = false;
 };

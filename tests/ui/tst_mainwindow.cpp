@@ -133,6 +133,7 @@ private slots:
 
     void controlsAreNamedAndPlaced();
     void resultsListGrowsAndItsColumnsAreTheUsers();
+    void windowRemembersItsUserAcrossRuns();
     void startRefusesWithoutFolders();
     void startRefusesWithoutTypes();
     void searchShowsStatesSummaryAndFirstPair();
@@ -909,6 +910,60 @@ void TestMainWindow::resultsListGrowsAndItsColumnsAreTheUsers() {
     w->resize(w->width() - 100, w->height());
     QCoreApplication::processEvents();
     QCOMPARE(header->sectionSize(0), 150);
+}
+
+void TestMainWindow::windowRemembersItsUserAcrossRuns() {
+    const QString stateFile = configHome_.path() + QStringLiteral("/Voralin/WindowState.json");
+    QFile::remove(stateFile);
+    const QString one = work_->path() + QStringLiteral("/one");
+    const QString two = work_->path() + QStringLiteral("/two");
+    QVERIFY(QDir().mkpath(one) && QDir().mkpath(two));
+    {
+        // Without being asked, a window neither reads nor writes the state.
+        auto plain = NewWindow();
+        plain->FormDropFiles({one});
+        plain->close();
+        QVERIFY(!QFileInfo::exists(stateFile));
+    }
+    {
+        auto w = NewWindow();
+        QVERIFY(!w->RememberWindow());
+        w->FormDropFiles({one, two});
+        Ctl(w).DirectoriesListBox->setCurrentRow(1);
+        // The list's own menu item marks the selected folder as a reference folder.
+        Ctl(w).DirectoriesListBox->actions().constFirst()->trigger();
+        QCOMPARE(w->ReferenceFolders(), QStringList{two + QLatin1Char('/')});
+        w->resize(1111, 777);
+        QTest::mouseClick(w->findChild<QToolButton*>(QStringLiteral("GroupsViewButton")), Qt::LeftButton);
+        Ctl(w).ListView1->horizontalHeader()->resizeSection(0, 222);
+        w->State().SortColumn = 2;
+        w->State().SortDescending = true;
+        w->close();
+    }
+    QVERIFY(QFileInfo::exists(stateFile));
+    {
+        auto w = NewWindow();
+        QVERIFY(w->RememberWindow());
+        QCOMPARE(Items(Ctl(w).DirectoriesListBox), (QStringList{one + QLatin1Char('/'), two + QLatin1Char('/')}));
+        QVERIFY(!w->PlaceholderShown());
+        QCOMPARE(w->State().PlaceholderShown, false);
+        QCOMPARE(w->size(), QSize(1111, 777));
+        QVERIFY(w->findChild<QToolButton*>(QStringLiteral("GroupsViewButton"))->isChecked());
+        QCOMPARE(Ctl(w).ListView1->horizontalHeader()->sectionSize(0), 222);
+        QCOMPARE(w->State().SortColumn, 2);
+        QCOMPARE(w->State().SortDescending, true);
+        QCOMPARE(w->ReferenceFolders(), QStringList{two + QLatin1Char('/')});
+        w->close();
+    }
+    // A damaged state is ignored as a whole: the window as on a first start.
+    QFile f(stateFile);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("{\"format\": 1, \"folders\": [{\"path\": 7}]");
+    f.close();
+    auto w = NewWindow();
+    QVERIFY(!w->RememberWindow());
+    QVERIFY(w->PlaceholderShown());
+    QCOMPARE(w->State().SortColumn, 0);
 }
 
 #include "tst_mainwindow.moc"
