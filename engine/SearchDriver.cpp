@@ -8,15 +8,6 @@
 
 namespace {
 
-QString foldAsciiLetters(const QString& text) {
-    QString out = text;
-    for (QChar& c : out) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return out;
-}
-
 // Clears the running mark however RunSearch ends.
 class RunningMark {
 public:
@@ -29,15 +20,25 @@ private:
     bool& running_;
 };
 
+// The list's entries end with the delimiter; one that does not still names the same folder, and must not
+// become a prefix of its siblings (/p/a of /p/ab/).
+QString asFolder(const QString& entry) {
+    return entry.endsWith(QLatin1Char('/')) ? entry : entry + QLatin1Char('/');
+}
+
 }  // namespace
 
-bool FolderEntrySkipped(const QStringList& items, int i) {
-    const QString c = foldAsciiLetters(items[i]);
+bool FolderEntrySkipped(const QStringList& items, int i, bool subfolders) {
+    const QString entry = asFolder(items[i]);
     for (int k = 0; k < items.size(); ++k) {
-        const QString other = foldAsciiLetters(items[k]);
-        if (other != c && c.startsWith(other))
-            return true;
-        if (k < i && other == c)
+        const QString other = asFolder(items[k]);
+        if (other == entry) {
+            if (k < i)
+                return true;
+            continue;
+        }
+        // Without subfolders the walk of the outer entry never reaches this one.
+        if (subfolders && entry.startsWith(other))
             return true;
     }
     return false;
@@ -170,7 +171,9 @@ void SearchDriver::walkFolderList(SearchHost& host) {
         const QStringList items = window_.FolderListItems();
         if (i >= items.size())
             break;
-        if (!FolderEntrySkipped(items, i) && QFileInfo(items[i]).isDir())
+        // The switch can change during the walk (through its label), so it is read for each entry, as the
+        // scanner reads it for each folder.
+        if (!FolderEntrySkipped(items, i, window_.ScanSubfolders()) && QFileInfo(items[i]).isDir())
             scanner.ScanFolder(items[i]);
         if (host.SearchStopped())
             break;

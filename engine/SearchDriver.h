@@ -44,11 +44,12 @@ public:
     virtual void SelectFirstRowAndShow() = 0;                   // select row 0 and refresh the comparison pane
 };
 
-// True when entry i of the folder list is not walked: some different entry is a prefix of it (so it lies
-// inside a folder walked anyway), or an equal entry stands earlier. Letters a-z are compared without case,
-// nothing else is folded. A plain "occurs anywhere inside" test would wrongly skip /b/a/ because /a/ is
-// listed; with drive-lettered paths the two tests agree.
-bool FolderEntrySkipped(const QStringList& items, int i);
+// True when entry i of the folder list is not walked: an equal entry stands earlier, or, only when
+// `subfolders` is set, some different entry is a prefix of it (it lies inside a folder walked with its
+// subfolders anyway). Paths compare exactly, case included, as Linux file systems name folders: /t/A/ and
+// /t/a/ are two folders. Entries end with "/" (one without it is read as if it had it), so /p/a/ is no prefix
+// of /p/ab/.
+bool FolderEntrySkipped(const QStringList& items, int i, bool subfolders);
 
 class SearchDriver {
 public:

@@ -157,29 +157,40 @@ TEST_F(DriverTest, TiffAloneIsEnoughToSearch) {
 struct EntryCase {
     const char* name;
     QStringList items;
+    bool subfolders;
     std::vector<bool> skipped;
 };
 
 class FolderEntryTest : public testing::TestWithParam<EntryCase> {};
 
-TEST_P(FolderEntryTest, SkipsNestedAndRepeatedEntries) {
+TEST_P(FolderEntryTest, SkipsRepeatsAndEntriesInsideAWalkedTree) {
     const EntryCase& c = GetParam();
+    ASSERT_EQ(c.skipped.size(), static_cast<size_t>(c.items.size()));
     for (int i = 0; i < c.items.size(); ++i)
-        EXPECT_EQ(FolderEntrySkipped(c.items, i), c.skipped[static_cast<size_t>(i)]) << c.items[i].toStdString();
+        EXPECT_EQ(FolderEntrySkipped(c.items, i, c.subfolders), c.skipped[static_cast<size_t>(i)])
+            << c.items[i].toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FolderEntryTest,
-    testing::Values(EntryCase{"ParentFirst", {"/p/a/", "/p/a/b/"}, {false, true}},
-                    EntryCase{"ParentSecond", {"/p/a/b/", "/p/a/"}, {true, false}},
-                    EntryCase{"DelimiterKeepsSiblingsApart", {"/p/a/", "/p/ab/"}, {false, false}},
-                    EntryCase{"SameNameElsewhere", {"/a/", "/b/a/"}, {false, false}},
-                    EntryCase{"RepeatWalkedOnceAtFirst", {"/p/a/", "/p/x/", "/p/a/"}, {false, false, true}},
-                    EntryCase{"RepeatInOtherCase", {"/p/Photos/", "/p/PHOTOS/"}, {false, true}},
-                    EntryCase{"NestedInOtherCase", {"/P/A/b/", "/p/a/"}, {true, false}},
-                    EntryCase{"OnlyAsciiLettersFolded", {QStringLiteral(u"/p/ä/"), QStringLiteral(u"/p/Ä/")},
-                              {false, false}},
-                    EntryCase{"Root", {"/", "/p/"}, {false, true}}),
+    testing::Values(EntryCase{"ParentFirst", {"/p/a/", "/p/a/b/"}, true, {false, true}},
+                    EntryCase{"ParentSecond", {"/p/a/b/", "/p/a/"}, true, {true, false}},
+                    EntryCase{"ParentFirstWithoutSubfolders", {"/p/a/", "/p/a/b/"}, false, {false, false}},
+                    EntryCase{"ParentSecondWithoutSubfolders", {"/p/a/b/", "/p/a/"}, false, {false, false}},
+                    EntryCase{"RootWithSubfolders", {"/", "/p/"}, true, {false, true}},
+                    EntryCase{"RootWithoutSubfolders", {"/", "/p/"}, false, {false, false}},
+                    EntryCase{"DelimiterKeepsSiblingsApart", {"/p/a/", "/p/ab/"}, true, {false, false}},
+                    EntryCase{"MissingDelimiterKeepsSiblingsApart", {"/p/a", "/p/ab/"}, true, {false, false}},
+                    EntryCase{"MissingDelimiterStillTheSameFolder", {"/p/a/", "/p/a"}, true, {false, true}},
+                    EntryCase{"SameNameElsewhere", {"/a/", "/b/a/"}, true, {false, false}},
+                    EntryCase{"RepeatWalkedOnceAtFirst", {"/p/a/", "/p/x/", "/p/a/"}, true, {false, false, true}},
+                    EntryCase{"RepeatWithoutSubfolders", {"/p/a/", "/p/x/", "/p/a/"}, false, {false, false, true}},
+                    EntryCase{"RepeatOfANestedEntry", {"/p/a/b/", "/p/a/b/"}, false, {false, true}},
+                    EntryCase{"OtherCaseIsAnotherFolder", {"/t/A/", "/t/a/"}, true, {false, false}},
+                    EntryCase{"OtherCaseIsAnotherFolderWithoutSubfolders", {"/t/A/", "/t/a/"}, false, {false, false}},
+                    EntryCase{"OtherCaseIsNotNested", {"/P/A/b/", "/p/a/"}, true, {false, false}},
+                    EntryCase{"OtherCaseOfNonAsciiLetters", {QStringLiteral(u"/p/ä/"), QStringLiteral(u"/p/Ä/")}, true,
+                              {false, false}}),
     [](const testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
 
 struct WalkCase {
@@ -208,11 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DriverWalkTest,
     testing::Values(WalkCase{"ParentAndChild", {"a", "a/b"}, true, {"a/1.jpg", "a/b/2.jpg"}},
                     WalkCase{"ChildAndParent", {"a/b", "a"}, true, {"a/1.jpg", "a/b/2.jpg"}},
-                    WalkCase{"ChildSkippedWithoutSubfolders", {"a/b", "a"}, false, {"a/1.jpg"}},
+                    WalkCase{"ChildWalkedWithoutSubfolders", {"a/b", "a"}, false, {"a/b/2.jpg", "a/1.jpg"}},
+                    WalkCase{"ParentThenChildWithoutSubfolders", {"a", "a/b"}, false, {"a/1.jpg", "a/b/2.jpg"}},
                     WalkCase{"Siblings", {"a", "ab"}, false, {"a/1.jpg", "ab/3.jpg"}},
                     WalkCase{"SameNameUnderAnotherFolder", {"x/a", "x/b/a"}, true, {"x/a/4.jpg", "x/b/a/5.jpg"}},
                     WalkCase{"SameFolderTwice", {"ab", "a", "ab"}, false, {"ab/3.jpg", "a/1.jpg"}},
-                    WalkCase{"OtherCaseCountsAsTheSame", {"PICS", "pics"}, true, {"PICS/7.jpg"}},
+                    WalkCase{"OtherCaseIsAnotherFolder", {"PICS", "pics"}, true, {"PICS/7.jpg", "pics/6.jpg"}},
                     WalkCase{"MissingFolderPassedOver", {"gone", "ab"}, true, {"ab/3.jpg"}}),
     [](const testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
 
@@ -222,6 +234,25 @@ TEST_F(DriverTest, FileListedAsFolderIsPassedOver) {
     clickStart();
     EXPECT_TRUE(recorded().isEmpty());
     EXPECT_EQ(window_.summaries.size(), 1);
+}
+
+// A folder listed inside another, with subfolders off: its pictures are searched, and pair with the outer
+// folder's.
+TEST_F(DriverTest, NestedEntryIsSearchedWithoutSubfolders) {
+    const QString pics = folder("pics");
+    const QString other = folder("pics/other");
+    folder("pics/unlisted");
+    picture("pics/1.png", 5);
+    QFile::copy(dir_.filePath("pics/1.png"), dir_.filePath("pics/other/2.png"));
+    QFile::copy(dir_.filePath("pics/1.png"), dir_.filePath("pics/unlisted/3.png"));
+    window_.items = {pics, other};
+    window_.scanSubfolders = false;
+    clickStart();
+
+    EXPECT_EQ(recorded(), (QStringList{"pics/1.png", "pics/other/2.png"}));
+    EXPECT_EQ(window_.summaryLabels,
+              (QStringList{"Files scanned: 2", "Duplicates found: 1", "Disk Space Usage: 0 B"}));
+    EXPECT_EQ(cat_.PairCapacity, 1);
 }
 
 // --- A whole search.
