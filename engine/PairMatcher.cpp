@@ -52,8 +52,8 @@ PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const T
     return {};
 }
 
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads, PartnerMemo* memo, CandidateVeto* veto) {
+MatchEnd MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
+                       int matcherThreads, PartnerMemo* memo, CandidateVeto* veto) {
     // A close request handled at one of our message points asks the catalogue to release itself. Holding
     // this defers the release until we return, so the records we still hold references to stay valid (also
     // when FilesEqual comes back into the candidate loop); the stop flag the close raises, or the pending
@@ -72,7 +72,7 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     for (int32_t i = 0; i < catalogue.PicCapacity; ++i) {
         host.ProcessMessages();
         if (host.SearchStopped() || catalogue.ReleaseRequested())
-            return;
+            return MatchEnd::Stopped;
         catalogue.LastPicIndex = i;
         const QString path = catalogue.PicturePath(i);
         source.WaitUntilReady(i, path, host);
@@ -111,4 +111,5 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
         host.ReportProgress(progress(i + 1, catalogue), ProgressLine::Pictures);
     }
     host.ReportProgress(progress(catalogue.LastPicIndex + 1, catalogue), ProgressLine::Pictures);
+    return MatchEnd::AllTaken;
 }

@@ -64,11 +64,16 @@ private:
 PartnerMatch FindPartnerReference(const Catalogue& catalogue, int32_t i, const TSignatureMatrix& m,
                                   bool onlyIdentical, const FilesEqualFn& filesEqual, CandidateVeto* veto = nullptr);
 
+// How a run of the matcher ended: every picture taken, or left early for a stop or a close.
+enum class MatchEnd { AllTaken, Stopped };
+
 // Runs over Pictures[0 .. PicCapacity-1] after the catalogue has been trimmed and the pair list allocated,
 // with pictures decoded and signed on worker threads ahead of the matcher, and the signature cache when
-// `supply` asks for it. The results are those of the plain sequential run.
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
-                   const PictureSupplyOptions& supply = {});
+// `supply` asks for it. The results are those of the plain sequential run. The cache is written after the
+// last picture while `host` processes messages; a stop then lets the writing finish, a close (the
+// catalogue's release requested) ends it after the file being written, so the window need not wait.
+MatchEnd MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
+                       const PictureSupplyOptions& supply = {});
 class PartnerMemo;
 
 // The plain sequential run, on this thread, with sizes and signatures taken from `source`. Long candidate scans
@@ -76,5 +81,5 @@ class PartnerMemo;
 // earlier search over unchanged files are taken from it instead of being searched for again. With a veto, a
 // partner it refuses is passed over and the search goes on below it; the memo knows nothing of vetoes, so the
 // two are not used together.
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
-                   int matcherThreads = 0, PartnerMemo* memo = nullptr, CandidateVeto* veto = nullptr);
+MatchEnd MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host, PictureSource& source,
+                       int matcherThreads = 0, PartnerMemo* memo = nullptr, CandidateVeto* veto = nullptr);

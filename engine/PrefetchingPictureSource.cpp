@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <stdexcept>
@@ -280,8 +281,11 @@ void PrefetchingPictureSource::Sign(TSignatureMatrix& m, TWaveletCoefs& pos, TWa
     neg = picture.Neg;
 }
 
-void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
-                   const PictureSupplyOptions& supply) {
+MatchEnd MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& host,
+                       const PictureSupplyOptions& supply) {
+    // Held to the end, so that a close while the workers wind down or the cache is written shows as a
+    // pending release rather than freeing the catalogue under us.
+    Catalogue::SearchUse use(catalogue);
     std::unique_ptr<SignatureCache> cache;
     QString cacheFolder = supply.CacheFolder.isEmpty() ? DefaultSignatureCacheFolder() : supply.CacheFolder;
     // Turned pictures have other sizes and signatures: they keep a cache and memos of their own, so neither
@@ -304,20 +308,33 @@ void MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHost& 
     std::optional<PartnerMemo> memo;
     if (cache && !supply.Veto)
         memo.emplace(cacheFolder, catalogue, settings);
-    MatchPictures(catalogue, settings, host, source, threads, memo ? &*memo : nullptr, supply.Veto);
+    const MatchEnd end = MatchPictures(catalogue, settings, host, source, threads, memo ? &*memo : nullptr, supply.Veto);
     source.Finish(host);
     if (!cache)
-        return;
+        return end;
     // Writing the cache of a large collection takes a while; the window keeps running meanwhile. A cache
-    // that cannot be written only costs time next search.
-    std::future<bool> saving = std::async(std::launch::async, [&cache, &memo] {
-        const bool signatures = cache->Save();
+    // that cannot be written only costs time next search. A stop lets it finish, as the pictures decoded
+    // before a stop are worth keeping; a close ends it after the file being written (each is replaced
+    // whole, so the rest keep what they held), since nobody should wait for a window that is going away.
+    std::atomic<bool> closing{catalogue.ReleaseRequested()};
+    std::future<bool> saving = std::async(std::launch::async, [&cache, &memo, &closing] {
+        const bool signatures = cache->Save(&closing);
+        if (closing)
+            return false;
         return (!memo || memo->Save()) && signatures;
     });
-    while (saving.wait_for(std::chrono::milliseconds(kWaitSliceMs)) != std::future_status::ready)
+    // Messages run at least once while the cache is written, however quickly that goes, so that the writing
+    // has a message point of its own as every picture has.
+    while (!closing) {
         host.ProcessMessages();
+        if (catalogue.ReleaseRequested())
+            closing = true;
+        else if (saving.wait_for(std::chrono::milliseconds(kWaitSliceMs)) == std::future_status::ready)
+            break;
+    }
     try {
         saving.get();
     } catch (const std::exception&) {
     }
+    return end;
 }

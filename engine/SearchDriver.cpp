@@ -118,6 +118,7 @@ SearchOutcome SearchDriver::RunSearch() {
     outcome_ = SearchOutcome{};
     bool redrawSuspended = false;
     bool matcherStarted = false;
+    bool allTaken = false;
     try {
         stopped_ = false;
         window_.StartElapsedTimer();
@@ -134,7 +135,7 @@ SearchOutcome SearchDriver::RunSearch() {
         if (!host.SearchStopped()) {
             matcherStarted = true;
             cat_.AllocatePairs();
-            MatchPictures(cat_, settings_, host, supply_);
+            allTaken = MatchPictures(cat_, settings_, host, supply_) == MatchEnd::AllTaken;
             finishPairs();
         }
 
@@ -150,10 +151,10 @@ SearchOutcome SearchDriver::RunSearch() {
             finishPairs();
         if (redrawSuspended)
             window_.EndResultsUpdate();
-        cleanUp();
+        cleanUp(allTaken);
         throw;
     }
-    cleanUp();
+    cleanUp(allTaken);
 
     // After a close the list was emptied and the catalogue is about to go: nothing is left to show.
     if (cat_.PairCapacity > 0 && !cat_.ReleaseRequested())
@@ -189,10 +190,11 @@ void SearchDriver::finishPairs() {
     window_.SetResultRowCount(cat_.ReleaseRequested() ? 0 : cat_.LastPairIndex + 1);
 }
 
-void SearchDriver::cleanUp() {
+void SearchDriver::cleanUp(bool allTaken) {
     window_.StopElapsedTimer();
     window_.EnterIdleState();
-    outcome_.End = stopped_ ? SearchEnd::Interrupted : SearchEnd::Finished;
+    // A stop that came after the last picture (while the cache was written, say) cut nothing short.
+    outcome_.End = stopped_ && !allTaken ? SearchEnd::Interrupted : SearchEnd::Finished;
     outcome_.ElapsedMs = window_.ElapsedMs();
     window_.ShowSummary(outcome_);
     stopped_ = true;

@@ -76,7 +76,8 @@ private:
     SearchOutcome refuse(SearchRefusal refusal);
     void walkFolderList(SearchHost& host);
     void finishPairs();
-    void cleanUp();
+    // `allTaken`: the matcher took every picture, so the search counts as finished whatever the stop flag.
+    void cleanUp(bool allTaken);
 
     Catalogue& cat_;
     const TSettings& settings_;

@@ -13,6 +13,8 @@
 // Why a search did not start.
 enum class SearchRefusal { None, NoFolders, NoPictureTypes };
 
+// Interrupted only when a stop left pictures untaken: a stop that comes once the matcher has taken the last
+// picture (while the workers wind down or the cache is written) still ends a finished search.
 enum class SearchEnd { Refused, Finished, Interrupted };
 
 // What one search came to.

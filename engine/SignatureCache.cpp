@@ -279,13 +279,15 @@ void SignatureCache::Store(const QString& path, const FileKey& key, const CacheP
     ++stores_;
 }
 
-bool SignatureCache::Save() {
+bool SignatureCache::Save(const std::atomic<bool>* cancelled) {
     std::lock_guard lock(mutex_);
     bool allWritten = true;
     for (auto it = folders_.begin(); it != folders_.end(); ++it) {
         Folder& folder = *it.value();
         if (!folder.Dirty)
             continue;
+        if (cancelled && *cancelled)
+            return false;
         // Entries of files this run did not meet (other types, a stopped search) stay while the file is
         // unchanged; those of removed or changed files go.
         QHash<QString, Entry> kept;

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,8 +55,9 @@ public:
     void Store(const QString& path, const FileKey& key, const CacheParams& params, const PreparedPicture& picture);
     // Writes every folder file whose entries changed. Entries not used in this run are kept while their file
     // still has the same key. False when some file could not be written (the cache only ever saves time, so
-    // the caller need do nothing about it).
-    bool Save();
+    // the caller need do nothing about it). Once `cancelled` is set (from any thread) no further file is
+    // begun: those written stay, the others keep their earlier contents, and the result is false.
+    bool Save(const std::atomic<bool>* cancelled = nullptr);
 
     // The file that holds the entries of the pictures in `pictureFolder` (which ends with "/").
     QString FileFor(const QString& pictureFolder) const;

@@ -21,6 +21,7 @@ public:
     bool scanSubfolders = true;
     uint32_t elapsedMs = 7000;  // "Elapsed time: 00:00:07"
     std::function<void(int)> onMessages;  // runs at every message point with its number (1 = first)
+    std::function<void(const SearchProgress&, ProgressLine)> onProgress;  // runs after each report is kept
 
     int messageCount = 0;
     QStringList events;  // the calls in order, progress texts left out
@@ -39,6 +40,8 @@ public:
     void ReportProgress(const SearchProgress& progress, ProgressLine line) override {
         if (line == ProgressLine::Pictures)
             filesCountTexts << FilesCountText(progress);
+        if (onProgress)
+            onProgress(progress, line);
     }
     QStringList FolderListItems() const override { return items; }
     bool PlaceholderShown() const override { return placeholder; }
@@ -397,6 +400,98 @@ TEST_F(DriverTest, RunSearchIsNeverEnteredTwice) {
     EXPECT_EQ(window_.events.count("EnterSearchingState"), 1);
     EXPECT_TRUE(window_.summaries[0].startsWith("Search interrupted."));
 }
+
+// --- A stop or a close once the last picture is taken: the matcher has nothing left to leave out, and the
+// signature cache is being written.
+
+enum class LateMoment { LastPictureReported, AfterLastPicture };
+
+struct LateStopCase {
+    const char* name;
+    bool close;  // the window's close rather than the Stop command
+    LateMoment moment;
+};
+
+class DriverLateStopTest : public DriverTest, public testing::WithParamInterface<LateStopCase> {
+protected:
+    QString cacheFolder() const { return dir_.filePath("cache/"); }
+    QStringList cacheFiles() const { return QDir(cacheFolder()).entryList(QDir::Files); }
+};
+
+TEST_P(DriverLateStopTest, FinishedSearchIsNotReportedAsInterrupted) {
+    const LateStopCase& c = GetParam();
+    const QString a = folder("a");
+    const QString b = folder("b");
+    picture("a/1.png", 5);
+    QFile::copy(dir_.filePath("a/1.png"), dir_.filePath("b/2.png"));
+    picture("b/3.png", 6);
+    window_.items = {a, b};
+    SearchDriver driver(cat_, settings_, window_, QLocale(QLocale::English, QLocale::UnitedStates),
+                        PictureSupplyOptions{.Threads = 2, .UseCache = true, .CacheFolder = cacheFolder()});
+
+    bool lastReported = false;
+    int actedAt = 0;  // the message point the stop or close came at; -1: at the report itself
+    const auto act = [&] {
+        if (c.close) {
+            window_.SetResultRowCount(0);
+            driver.RequestStop();
+            cat_.Release();
+        } else {
+            driver.StartButtonClick();  // "Stop Search"
+        }
+    };
+    window_.onProgress = [&](const SearchProgress& p, ProgressLine line) {
+        if (lastReported || line != ProgressLine::Pictures || p.Phase != SearchPhase::Matching || p.Done != p.Total)
+            return;
+        lastReported = true;
+        if (c.moment == LateMoment::LastPictureReported) {
+            actedAt = -1;
+            act();
+        }
+    };
+    window_.onMessages = [&](int point) {
+        if (lastReported && actedAt == 0 && c.moment == LateMoment::AfterLastPicture) {
+            actedAt = point;
+            act();
+        }
+    };
+    driver.StartButtonClick();
+
+    ASSERT_NE(actedAt, 0) << "the search had no message point after its last picture";
+    EXPECT_EQ(driver.LastOutcome().End, SearchEnd::Finished);
+    ASSERT_EQ(window_.summaries.size(), 1);
+    EXPECT_EQ(window_.summaries[0], "Search finished." + kPadding +
+                                        "\n\r\n\rTotal pictures scanned: 3 / 3\n\rSimilar pairs found: 1\n\r"
+                                        "Elapsed time: 00:00:07\n\r");
+    EXPECT_TRUE(driver.SearchStopped());
+    EXPECT_FALSE(driver.Running());
+    if (c.close) {
+        // Nothing waited on after the close: no message point came after it, and nothing is shown.
+        if (actedAt > 0) {
+            EXPECT_EQ(window_.messageCount, actedAt);
+        }
+        EXPECT_EQ(window_.rowCount, 0);
+        EXPECT_FALSE(window_.events.contains("SelectFirstRowAndShow"));
+        EXPECT_TRUE(cat_.Pictures.empty());
+        if (c.moment == LateMoment::LastPictureReported) {
+            EXPECT_EQ(cacheFiles(), QStringList{}) << "a close before the writing began writes nothing";
+        }
+        return;
+    }
+    EXPECT_EQ(window_.rowCount, 1);
+    EXPECT_EQ(window_.summaryLabels[1], QStringLiteral("Duplicates found: 1"));
+    EXPECT_EQ(window_.events.back(), "SelectFirstRowAndShow");
+    // A stop lets the cache be written whole: one file per picture folder, and the partner memo.
+    EXPECT_EQ(cacheFiles().size(), 3) << cacheFiles().join(' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DriverLateStopTest,
+    testing::Values(LateStopCase{"StopAtLastPicture", false, LateMoment::LastPictureReported},
+                    LateStopCase{"StopAfterLastPicture", false, LateMoment::AfterLastPicture},
+                    LateStopCase{"CloseAtLastPicture", true, LateMoment::LastPictureReported},
+                    LateStopCase{"CloseAfterLastPicture", true, LateMoment::AfterLastPicture}),
+    [](const testing::TestParamInfo<LateStopCase>& info) { return std::string(info.param.name); });
 
 // --- Errors.
 

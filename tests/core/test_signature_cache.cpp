@@ -367,6 +367,26 @@ TEST_F(CacheTest, EntriesOfFilesNotMetAreKeptWhileUnchangedAndDroppedWhenRemoved
     EXPECT_EQ(runCached(settings).Decodes, 0);
 }
 
+// A save cancelled (the window closing) begins no further file: the one written before stays as it was, and
+// a later save still writes what changed.
+TEST_F(CacheTest, CancelledSaveBeginsNoFileAndKeepsTheEarlierOne) {
+    const TSettings settings;
+    runCached(settings);
+    const QByteArray before = fixtures::ReadBytes(cacheFile());
+    ASSERT_FALSE(before.isEmpty());
+
+    SignatureCache cache(cacheFolder());
+    const std::optional<FileKey> key = StatFileKey(path(0));
+    ASSERT_TRUE(key);
+    cache.Store(path(0), *key, {settings.MinPicWidth, settings.MinPicHeight, true}, PreparedPicture{});  // undecodable now
+    const std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(cache.Save(&cancelled));
+    EXPECT_EQ(fixtures::ReadBytes(cacheFile()), before);
+
+    EXPECT_TRUE(cache.Save());
+    EXPECT_NE(fixtures::ReadBytes(cacheFile()), before);
+}
+
 }  // namespace
 
 // --- The partners of an earlier search over unchanged files are recalled, not searched for again.
