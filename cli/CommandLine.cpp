@@ -215,7 +215,7 @@ QString UsageText() {
         "  --no-cache         neither use nor update the signature cache in ~/.cache/Voralin/\n"
         "  --groups           write the groups of connected pairs as JSON instead of the pairs as CSV\n"
         "  --min-similarity N leave out pairs below N percent, 0 to 100 (default 0: every pair)\n"
-        "  --follow-orientation  turn pictures as their camera recorded (EXIF, JPEG XL) before comparing\n"
+        "  --follow-orientation  turn pictures as their camera recorded (EXIF, WebP, AVIF, JPEG XL) before comparing\n"
         "  --no-remembered    pair also the pictures marked \"Not a duplicate\" in the window\n"
         "  --signature        print each file's size, decoding scale, average and kept coefficients\n"
         "  --help             print this text\n"

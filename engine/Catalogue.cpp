@@ -118,6 +118,15 @@ template <typename Pred> void Catalogue::removePairsWhere(Pred holdsGone) {
     PairCapacity = LastPairIndex + 1;
 }
 
+void Catalogue::RemovePairAt(int32_t index) {
+    if (index < 0 || index > LastPairIndex || static_cast<size_t>(index) >= PicturePairs.size())
+        return;
+    PicturePairs.resize(static_cast<size_t>(LastPairIndex + 1));
+    PicturePairs.erase(PicturePairs.begin() + index);
+    LastPairIndex = static_cast<int32_t>(PicturePairs.size()) - 1;
+    PairCapacity = LastPairIndex + 1;
+}
+
 void Catalogue::RemovePicturePairs(int32_t picIndex) {
     removePairsWhere([picIndex](int32_t k) { return k == picIndex; });
 }

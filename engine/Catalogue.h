@@ -86,6 +86,8 @@ public:
     void RemovePicturePairs(int32_t picIndex);
     // The same for every picture whose entry in `gone` (indexed by picture) is true, in one pass.
     void RemovePairsOfPictures(const std::vector<bool>& gone);
+    // Takes the pair at `index` out of the list, keeping the order of the rest.
+    void RemovePairAt(int32_t index);
     // Pictures whose files are back where they were (an undone delete, move or batch): they are no longer
     // Deleted, and the pairs the removals above took out with them come back at the rows they had, when
     // their other picture is there too. Undone in the reverse order of the removals, the list is again what it

@@ -289,9 +289,10 @@ MatchEnd MatchPictures(Catalogue& catalogue, const TSettings& settings, SearchHo
     std::unique_ptr<SignatureCache> cache;
     QString cacheFolder = supply.CacheFolder.isEmpty() ? DefaultSignatureCacheFolder() : supply.CacheFolder;
     // Turned pictures have other sizes and signatures: they keep a cache and memos of their own, so neither
-    // mode ever answers from the other's.
+    // mode ever answers from the other's. The folder's name changed when WebP and AVIF began to turn: turned
+    // signatures kept before then hold those pictures unturned.
     if (settings.FollowOrientation && !cacheFolder.isEmpty())
-        cacheFolder += cacheFolder.endsWith(u'/') ? QStringLiteral("oriented/") : QStringLiteral("/oriented/");
+        cacheFolder += cacheFolder.endsWith(u'/') ? QStringLiteral("oriented-2/") : QStringLiteral("/oriented-2/");
     if (supply.UseCache && !cacheFolder.isEmpty())
         cache = std::make_unique<SignatureCache>(cacheFolder);
 

@@ -61,6 +61,8 @@ public:
     // Asks a running search to stop at its next stop test; without a search it changes nothing visible.
     void RequestStop() { stopped_ = true; }
     bool Running() const { return running_; }
+    // The veto the next searches pass candidates by (pairs the user said are not duplicates); null for none.
+    void SetVeto(CandidateVeto* veto) { supply_.Veto = veto; }
 
     // Start when idle; while a search runs (or is stopping), only ask it to stop.
     void StartButtonClick();

@@ -4,6 +4,7 @@
 
 #include "engine/Catalogue.h"
 #include "history/ActionJournal.h"
+#include "history/RememberedPairs.h"
 #include "settings/Settings.h"
 
 #include <QLocale>
@@ -30,4 +31,6 @@ struct AppState {
     QLocale SystemNumberFormat = QLocale::system();
     // Every delete and move is written here first, so that it can be undone; null until the window opens it.
     std::unique_ptr<ActionJournal> Journal;
+    // The pairs the user said are not duplicates; later searches pass them over. Null until the window opens it.
+    std::unique_ptr<RememberedPairs> Remembered;
 };

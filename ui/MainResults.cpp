@@ -143,6 +143,8 @@ void TResultsBrowser::AddMenus(QMenuBar* menuBar, QAction* before) {
     command("DeleteDuplicatePermanently1", QStringLiteral("Delete the duplicate image permanently"),
             {QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, [this] { emit permanentDeleteClicked(PairSide::Right); });
     menu->addSeparator();
+    command("NotADuplicate1", QStringLiteral("Not a duplicate"), {}, [this] { emit notADuplicateClicked(); });
+    menu->addSeparator();
     for (QAction* mark : list_->actions())
         menu->addAction(mark);
     menuBar->insertMenu(before, menu);
@@ -579,6 +581,44 @@ void TResultsBrowser::UndoLastStep() {
     const bool whole = !report.Refused && report.NotRestored.empty();
     services.ShowMessage(frame_.Window(), whole ? MessageKind::Information : MessageKind::Error,
                          RestoreReportText(report, kMessageLineBreak), MessageButtons::Ok);
+}
+
+void TResultsBrowser::NotADuplicate() {
+    AppState& state = frame_.State();
+    if (!PairListFree(frame_.WindowState()) || !state.Remembered)
+        return;
+    const std::optional<ActionTarget> left = targetOf(PairSide::Left);
+    const std::optional<ActionTarget> right = left ? targetOf(PairSide::Right) : std::nullopt;
+    if (!left || !right)
+        return;
+    Catalogue& cat = state.catalogue;
+    PlatformServices& services = frame_.Services();
+    const QString pathA = cat.PicturePath(left->PicIndex);
+    const QString pathB = cat.PicturePath(right->PicIndex);
+    const std::optional<FileIdentity> a = IdentityOf(pathA);
+    const std::optional<FileIdentity> b = IdentityOf(pathB);
+    if (!a || !b) {
+        const QString name = cat.Pictures[static_cast<size_t>((a ? right : left)->PicIndex)].FileName;
+        services.ShowMessage(frame_.Window(), MessageKind::Error,
+                             QStringLiteral("Cannot read this file:") + kMessageLineBreak + name, MessageButtons::Ok);
+        return;
+    }
+    if (*a == *b) {
+        services.ShowMessage(frame_.Window(), MessageKind::Error,
+                             QStringLiteral("These two files have the same content: they are duplicates."),
+                             MessageButtons::Ok);
+        return;
+    }
+    const bool added = state.Remembered->Remember(*a, pathA, *b, pathB);
+    if (added && !state.Remembered->Save()) {
+        state.Remembered->Forget(*a, *b);
+        services.ShowMessage(frame_.Window(), MessageKind::Error,
+                             QStringLiteral("Unable to write to ") + state.Remembered->File(), MessageButtons::Ok);
+        return;
+    }
+    RedrawPause pause(list_);
+    cat.RemovePairAt(model_->PairOfRow(left->Row));
+    refreshAfterFileAction(left->Row);
 }
 
 void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {

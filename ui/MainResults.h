@@ -53,6 +53,9 @@ public:
     // Puts back the newest recorded delete, move or batch, says what came back and what could not, and
     // brings the pairs of the files that came back into the list again.
     void UndoLastStep();
+    // The shown pair is not the same picture: remembered by the two files' contents, so that later searches
+    // pass it over wherever the files are; the pair leaves the list.
+    void NotADuplicate();
 
     int ResultRowCount() const;
     // The selected row of the list, or -1.
@@ -93,6 +96,7 @@ signals:
     void browseClicked(PairSide side);
     void deleteClicked(PairSide side);
     void permanentDeleteClicked(PairSide side);
+    void notADuplicateClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

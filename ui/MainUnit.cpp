@@ -12,6 +12,7 @@
 #include "ui/MainResults.h"
 #include "ui/ResultsViews.h"
 #include "ui/MainSearchPanel.h"
+#include "ui/RememberedPairsDialog.h"
 #include "ui/MainWidgets.h"
 #include "ui/SiteAddresses.h"
 
@@ -70,6 +71,7 @@ struct TMainForm::Frame {
     QAction* Exit1 = nullptr;
     QMenu* Edit1 = nullptr;
     QAction* Undo1 = nullptr;
+    QAction* NotDuplicates1 = nullptr;
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* Howtouse1 = nullptr;
@@ -159,6 +161,8 @@ void TMainForm::SetupMenus() {
     f.Edit1->setObjectName(QStringLiteral("Edit1"));
     f.Undo1 = named(f.Edit1->addAction(QStringLiteral("Undo")), "Undo1");
     f.Undo1->setShortcut(QKeySequence::Undo);
+    f.Edit1->addSeparator();
+    f.NotDuplicates1 = named(f.Edit1->addAction(QStringLiteral("Not duplicates…")), "NotDuplicates1");
     f.StartSearch1->setShortcut(QKeySequence(Qt::Key_F5));
     f.SavelistofdupliacatestoCSV1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     f.Settings1 = named(menuBar()->addAction(QStringLiteral("&Settings")), "Settings1");
@@ -179,6 +183,7 @@ void TMainForm::SetupMenus() {
             guarded(&TMainForm::SavelistofdupliacatestoCSV1Click));
     connect(f.Exit1, &QAction::triggered, this, guarded(&TMainForm::Exit1Click));
     connect(f.Undo1, &QAction::triggered, this, guarded(&TMainForm::Undo1Click));
+    connect(f.NotDuplicates1, &QAction::triggered, this, guarded(&TMainForm::NotDuplicates1Click));
     connect(f.Settings1, &QAction::triggered, this, guarded(&TMainForm::Settings1Click));
     connect(f.Howtouse1, &QAction::triggered, this, guarded(&TMainForm::Howtouse1Click));
     connect(f.CheckforUpdates1, &QAction::triggered, this, guarded(&TMainForm::CheckforUpdates1Click));
@@ -260,6 +265,8 @@ void TMainForm::ConnectRegions() {
             bySide(&TMainForm::BrowseImageButton1Click, &TMainForm::BrowseImageButton2Click));
     connect(results_, &TResultsBrowser::deleteClicked, this,
             bySide(&TMainForm::DeleteImageButton1Click, &TMainForm::DeleteImageButton2Click));
+    connect(results_, &TResultsBrowser::notADuplicateClicked, this,
+            [this] { Guarded([this] { results_->NotADuplicate(); }); });
     connect(results_, &TResultsBrowser::permanentDeleteClicked, this,
             [this](PairSide side) { Guarded([this, side] { results_->DeletePicture(side, true); }); });
 
@@ -345,6 +352,7 @@ void TMainForm::FormCreate() {
     state_.PlaceholderShown = true;
     state_.SettingsFolder = DetermineSettingsFolder();
     state_.Journal = std::make_unique<ActionJournal>(ActionJournal::DefaultFile());
+    state_.Remembered = std::make_unique<RememberedPairs>(RememberedPairs::DefaultFile());
     LoadSettings(state_.settings, state_.SettingsFolder);
     folders_->SetScanSubfolders(state_.settings.ScanSubfolders);
     EnterIdleState();
@@ -440,7 +448,14 @@ void TMainForm::StartButtonClick() {
         driver_->RequestStop();
         return;
     }
-    Guarded([this] { driver_->StartButtonClick(); });
+    Guarded([this] {
+        // A veto of its own for each search: it reads each file's content at most once per search.
+        driver_->SetVeto(nullptr);
+        veto_.reset();
+        if (state_.Remembered && !state_.Remembered->Empty())
+            driver_->SetVeto(&veto_.emplace(*state_.Remembered));
+        driver_->StartButtonClick();
+    });
 }
 
 void TMainForm::Settings1Click() {
@@ -503,6 +518,12 @@ void TMainForm::DeleteImageButton1Click() { results_->DeletePicture(PairSide::Le
 void TMainForm::DeleteImageButton2Click() { results_->DeletePicture(PairSide::Right); }
 void TMainForm::SavelistofdupliacatestoCSV1Click() { results_->SavelistofdupliacatestoCSV1Click(); }
 void TMainForm::Undo1Click() { results_->UndoLastStep(); }
+void TMainForm::NotDuplicates1Click() {
+    if (!state_.Remembered)
+        return;
+    TRememberedPairsDialog dialog(*state_.Remembered, services_, this);
+    services_.RunDialog(dialog);
+}
 int TMainForm::ResultRowCount() const { return results_->ResultRowCount(); }
 
 void TMainForm::Timer1Timer() { searchPanel_->Tick(windowState_ == TWindowState::Searching); }
@@ -559,7 +580,11 @@ void TMainForm::ShowSummary(const SearchOutcome& outcome) {
     // After a close the window is going away: nobody is left to read the outcome.
     if (Closed())
         return;
-    services_.ShowMessage(this, MessageKind::Information, SummaryMessage(outcome), MessageButtons::Ok);
+    QString text = SummaryMessage(outcome);
+    // Only when some were, so that every other summary stays as it was.
+    if (veto_ && veto_->Passed() > 0)
+        text += PassedOverText(veto_->Passed()) + kMessageLineBreak;
+    services_.ShowMessage(this, MessageKind::Information, text, MessageButtons::Ok);
 }
 
 void TMainForm::EnterSearchingState() {

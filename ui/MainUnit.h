@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QCloseEvent;
 class QDialog;
@@ -105,6 +106,7 @@ public:
     void DeleteImageButton2Click();
     void SavelistofdupliacatestoCSV1Click();
     void Undo1Click();
+    void NotDuplicates1Click();
     int ResultRowCount() const;
 
     // ---- Search panel and timer
@@ -173,4 +175,5 @@ private:
     double scale_ = 1.0;
     bool shownOnce_ = false;
     bool rememberWindow_ = false;
+    std::optional<RememberedPairVeto> veto_;
 };

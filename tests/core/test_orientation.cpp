@@ -405,7 +405,7 @@ TEST(OrientationSearch, PairsOnlyWhenFollowedAndTheCacheKeepsTheModesApart)
     // Again in both modes, now from the caches: the same results each time.
     fixtures::ExpectSameMatch(off, search(false));
     fixtures::ExpectSameMatch(on, search(true));
-    EXPECT_FALSE(QDir(DefaultSignatureCacheFolder() + QStringLiteral("oriented/")).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(QDir(DefaultSignatureCacheFolder() + QStringLiteral("oriented-2/")).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace

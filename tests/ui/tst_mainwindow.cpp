@@ -1,5 +1,6 @@
 // The main window driven as the user drives it: start-up and close, the folder list, searches over a
 // generated picture tree (with a stop and a close in the middle), the menus and the about box.
+#include "core/PictureFixtures.h"
 #include "settings/PictureTypeTable.h"
 #include "settings/SettingsStore.h"
 #include "ui/AboutUnit.h"
@@ -8,6 +9,7 @@
 #include "ui/MainControls.h"
 #include "ui/MainUnit.h"
 #include "ui/MainWidgets.h"
+#include "ui/RememberedPairsDialog.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -134,6 +136,7 @@ private slots:
     void controlsAreNamedAndPlaced();
     void resultsListGrowsAndItsColumnsAreTheUsers();
     void windowRemembersItsUserAcrossRuns();
+    void notADuplicateIsPassedOverUntilForgotten();
     void startRefusesWithoutFolders();
     void startRefusesWithoutTypes();
     void searchShowsStatesSummaryAndFirstPair();
@@ -964,6 +967,54 @@ void TestMainWindow::windowRemembersItsUserAcrossRuns() {
     QVERIFY(!w->RememberWindow());
     QVERIFY(w->PlaceholderShown());
     QCOMPARE(w->State().SortColumn, 0);
+}
+
+// "Not a duplicate" on a pair found by a real search: the pair leaves the list, the next search passes it over
+// and says so, and once forgotten in the review the pair is found again.
+void TestMainWindow::notADuplicateIsPassedOverUntilForgotten() {
+    QTemporaryDir history;
+    qputenv("XDG_DATA_HOME", history.path().toLocal8Bit());
+    const QString root = work_->path() + QStringLiteral("/alike");
+    QVERIFY(QDir().mkpath(root));
+    const QImage picture = fixtures::MakeNaturalPicture(320, 240, 5);
+    fixtures::WriteImage(root + QStringLiteral("/x.png"), picture, "png");
+    fixtures::WriteJpeg(root + QStringLiteral("/x.jpg"), picture, 92);
+    auto w = NewWindow();
+    w->FormDropFiles({root});
+    const auto search = [&] {
+        services_.messages.clear();
+        QTest::mouseClick(Ctl(w).StartButton, Qt::LeftButton);  // the search runs to its end in here
+        return services_.lastText();
+    };
+    QVERIFY(!search().contains(QStringLiteral("passed over")));
+    QCOMPARE(w->ResultRowCount(), 1);
+
+    w->findChild<QAction*>(QStringLiteral("NotADuplicate1"))->trigger();
+    QCOMPARE(w->ResultRowCount(), 0);
+    QCOMPARE(Ctl(w).ImageLabel1->text(), QStringLiteral("No Image"));
+    QVERIFY(QFileInfo::exists(history.path() + QStringLiteral("/Voralin/not-duplicates")));
+
+    // Renamed since: remembered by content, still passed over.
+    QVERIFY(QFile::rename(root + QStringLiteral("/x.jpg"), root + QStringLiteral("/renamed.jpg")));
+    QVERIFY(search().contains(QStringLiteral("Pairs passed over as not duplicates: 1") + kMessageLineBreak));
+    QCOMPARE(w->ResultRowCount(), 0);
+
+    int listed = -1;
+    services_.onDialog = [&](QDialog& dialog) {
+        auto* review = qobject_cast<TRememberedPairsDialog*>(&dialog);
+        if (!review)
+            return int(QDialog::Rejected);
+        listed = review->List->count();
+        services_.answers.enqueue(MessageAnswer::Yes);
+        QTest::mouseClick(review->ForgetAllButton, Qt::LeftButton);
+        return int(QDialog::Rejected);
+    };
+    w->findChild<QAction*>(QStringLiteral("NotDuplicates1"))->trigger();
+    services_.onDialog = nullptr;
+    QCOMPARE(listed, 1);
+    QVERIFY(!search().contains(QStringLiteral("passed over")));
+    QCOMPARE(w->ResultRowCount(), 1);
+    qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
 }
 
 #include "tst_mainwindow.moc"
