@@ -14,14 +14,6 @@ class TAboutForm : public QDialog {
 public:
     TAboutForm(PlatformServices& services, QWidget* parent = nullptr);
 
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Version = nullptr;
-    QLabel* Label2 = nullptr;
-    TClickLabel* SiteLabel = nullptr;
-    TClickLabel* Label3 = nullptr;
-    QPushButton* OKButton = nullptr;
-
     // The site's page over plain HTTP.
     void SiteLabelClick();
     // The support address in the mail program.
@@ -31,4 +23,13 @@ public:
 private:
     int S(int designUnits) const;
     PlatformServices& services_;
+
+    // Outside the dialog the controls are found by their objectName only.
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* Label2 = nullptr;
+    TClickLabel* SiteLabel = nullptr;
+    TClickLabel* Label3 = nullptr;
+    QPushButton* OKButton = nullptr;
 };
