@@ -46,11 +46,6 @@ public:
     // How long one check may take before it counts as failed; takes effect at the next showing.
     void SetTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
 
-    QLabel* UpdateStatusLabel = nullptr;
-    QPushButton* DownloadButton = nullptr;
-    QPushButton* OKButton = nullptr;
-    QTimer* Timer1 = nullptr;
-
     // Closes the window.
     void OKButtonClick();
     // Opens the download page in the default browser, then closes the window.
@@ -85,4 +80,10 @@ private:
     bool checkRunning_ = false;  // from the showing until a result is shown or the window closes
     bool replyTooLarge_ = false;
     quint64 showing_ = 0;        // tells a request queued by an earlier showing to stand down
+
+    // Outside the window the controls are found by their objectName only.
+    QLabel* UpdateStatusLabel = nullptr;
+    QPushButton* DownloadButton = nullptr;
+    QPushButton* OKButton = nullptr;
+    QTimer* Timer1 = nullptr;
 };

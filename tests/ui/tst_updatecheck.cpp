@@ -13,6 +13,14 @@
 
 namespace {
 
+// A control of a dialog, found by the name it carries as objectName; a missing one ends the test run.
+template <typename T> T* Child(const QObject& root, const char* name) {
+    T* found = root.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("the dialog has no control named %s", name);
+    return found;
+}
+
 const QString kCaption = QStringLiteral("Checking for Update");
 const QString kUpToDate = QStringLiteral("No updates available at the time.");
 const QString kFailed = QStringLiteral("Error. Can't connect to website.");
@@ -77,7 +85,8 @@ QUrl ClosedPortUrl() {
 int Design(const QWidget& w, int units) { return qRound(units * w.logicalDpiX() / 120.0); }
 
 bool OkCentred(const TUpdateForm& form) {
-    return form.OKButton->x() == (form.width() - form.OKButton->width()) / 2;
+    const QPushButton* ok = Child<QPushButton>(form, "OKButton");
+    return ok->x() == (form.width() - ok->width()) / 2;
 }
 
 }  // namespace
@@ -120,12 +129,12 @@ void TestUpdateCheck::layoutBeforeShowing() {
     QCOMPARE(form.windowTitle(), QStringLiteral("CheckUpdatesForm"));
     QCOMPARE(form.size(), QSize(Design(form, 538), Design(form, 142)));
     QCOMPARE(form.minimumSize(), form.maximumSize());
-    QCOMPARE(form.DownloadButton->geometry(),
+    QCOMPARE(Child<QPushButton>(form, "DownloadButton")->geometry(),
              QRect(Design(form, 107), Design(form, 55), Design(form, 190), Design(form, 43)));
-    QCOMPARE(form.DownloadButton->text(), QStringLiteral("Go to Download Page"));
-    QCOMPARE(form.DownloadButton->nextInFocusChain(), form.OKButton);
-    QCOMPARE(form.UpdateStatusLabel->textFormat(), Qt::PlainText);
-    QCOMPARE(form.Timer1->interval(), 250);
+    QCOMPARE(Child<QPushButton>(form, "DownloadButton")->text(), QStringLiteral("Go to Download Page"));
+    QCOMPARE(Child<QPushButton>(form, "DownloadButton")->nextInFocusChain(), Child<QPushButton>(form, "OKButton"));
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->textFormat(), Qt::PlainText);
+    QCOMPARE(Child<QTimer>(form, "Timer1")->interval(), 250);
 }
 
 void TestUpdateCheck::manualCheck_data() {
@@ -185,24 +194,24 @@ void TestUpdateCheck::manualCheck() {
     QTRY_VERIFY(form.UpdateCheckState() != TUpdateForm::kChecking);
 
     QCOMPARE(form.UpdateCheckState(), expectedState);
-    QCOMPARE(form.UpdateStatusLabel->text(), expectedText);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), expectedText);
     QCOMPARE(form.windowTitle(), kCaption);
     QVERIFY(form.isVisible());
-    QVERIFY(form.OKButton->isVisible());
-    QCOMPARE(form.DownloadButton->isVisible(), newer);
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
+    QCOMPARE(Child<QPushButton>(form, "DownloadButton")->isVisible(), newer);
     if (newer) {
-        QCOMPARE(form.OKButton->text(), QStringLiteral("Cancel"));
-        QCOMPARE(form.OKButton->x(), Design(form, 305));
+        QCOMPARE(Child<QPushButton>(form, "OKButton")->text(), QStringLiteral("Cancel"));
+        QCOMPARE(Child<QPushButton>(form, "OKButton")->x(), Design(form, 305));
     } else {
-        QCOMPARE(form.OKButton->text(), QStringLiteral("Close"));
+        QCOMPARE(Child<QPushButton>(form, "OKButton")->text(), QStringLiteral("Close"));
         QVERIFY(OkCentred(form));
     }
-    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!Child<QTimer>(form, "Timer1")->isActive());
     QVERIFY(!startup);
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(services.messages.isEmpty());
 
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QVERIFY(!form.isVisible());
     QCOMPARE(form.UpdateCheckState(), int(TUpdateForm::kReplied));  // every close request sets it
     QVERIFY(services.openedUrls.isEmpty());
@@ -216,7 +225,7 @@ void TestUpdateCheck::requestIsOneGetWithTheFixedHeaders() {
     bool startup = false;
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kUpToDate);
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kUpToDate);
     QCOMPARE(server.requests.size(), 1);
     const QList<QByteArray> lines = server.requests.front().split('\n');
     QCOMPARE(lines.front().trimmed(), QByteArray("GET /update/photo_version.txt HTTP/1.1"));
@@ -236,10 +245,10 @@ void TestUpdateCheck::redirectIsNotFollowed() {
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
     QTRY_COMPARE(form.UpdateCheckState(), int(TUpdateForm::kFailed));
-    QCOMPARE(form.UpdateStatusLabel->text(), kFailed);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kFailed);
     QCOMPARE(form.windowTitle(), kCaption);
     QVERIFY(OkCentred(form));
-    QVERIFY(form.OKButton->isVisible());
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
     QVERIFY(!startup);
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(target.requests.isEmpty());
@@ -253,12 +262,12 @@ void TestUpdateCheck::closedPortFails() {
     TUpdateForm form(services, startup, nullptr, url);
     form.show();
     QTRY_COMPARE(form.UpdateCheckState(), int(TUpdateForm::kFailed));
-    QCOMPARE(form.UpdateStatusLabel->text(), kFailed);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kFailed);
     QCOMPARE(form.windowTitle(), kCaption);
-    QCOMPARE(form.OKButton->text(), QStringLiteral("Close"));
-    QVERIFY(form.OKButton->isVisible());
+    QCOMPARE(Child<QPushButton>(form, "OKButton")->text(), QStringLiteral("Close"));
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
     QVERIFY(OkCentred(form));
-    QVERIFY(!form.DownloadButton->isVisible());
+    QVERIFY(!Child<QPushButton>(form, "DownloadButton")->isVisible());
     QVERIFY(services.messages.isEmpty());
 }
 
@@ -286,9 +295,9 @@ void TestUpdateCheck::silentServerFailsAfterTimeLimit() {
     form.show();
     QTRY_COMPARE(server.requests.size(), 1);
     QTRY_COMPARE(form.UpdateCheckState(), int(TUpdateForm::kFailed));
-    QCOMPARE(form.UpdateStatusLabel->text(), kFailed);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kFailed);
     QCOMPARE(form.windowTitle(), kCaption);
-    QVERIFY(form.OKButton->isVisible());
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
     QVERIFY(OkCentred(form));
     QTRY_COMPARE(server.disconnects, 1);  // the connection was dropped, not left hanging
 }
@@ -300,19 +309,19 @@ void TestUpdateCheck::dotsRunAndCloseAbortsTheRequest() {
     bool startup = true;
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
-    QCOMPARE(form.UpdateStatusLabel->text(), kCaption);
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kCaption + QStringLiteral("."));
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kCaption + QStringLiteral(".."));
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kCaption + QStringLiteral("..."));
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kCaption);
-    QVERIFY(!form.OKButton->isVisible());
-    QVERIFY(!form.DownloadButton->isVisible());
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption);
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption + QStringLiteral("."));
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption + QStringLiteral(".."));
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption + QStringLiteral("..."));
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption);
+    QVERIFY(!Child<QPushButton>(form, "OKButton")->isVisible());
+    QVERIFY(!Child<QPushButton>(form, "DownloadButton")->isVisible());
     QTRY_COMPARE(server.requests.size(), 1);
 
     QVERIFY(form.close());
     QVERIFY(!form.isVisible());
     QCOMPARE(form.UpdateCheckState(), int(TUpdateForm::kReplied));
-    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!Child<QTimer>(form, "Timer1")->isActive());
     QVERIFY(!startup);
     QTRY_COMPARE(server.disconnects, 1);
     QVERIFY(services.messages.isEmpty());
@@ -330,8 +339,8 @@ void TestUpdateCheck::closedBeforeTheRequestSendsNone() {
     QVERIFY(!startup);
     // The next showing makes its own request; the abandoned showing's request never goes out.
     form.show();
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kUpToDate);
-    QVERIFY(form.OKButton->isVisible());
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kUpToDate);
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
     QCOMPARE(server.requests.size(), 1);
 }
 
@@ -377,9 +386,9 @@ void TestUpdateCheck::automaticCheckClosesByItself() {
     QVERIFY(!rescued);
     QVERIFY(!form.isVisible());
     QVERIFY(!startup);
-    QCOMPARE(form.UpdateStatusLabel->text(), expectedText);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), expectedText);
     QCOMPARE(form.windowTitle(), kCaption);
-    QVERIFY(form.OKButton->isHidden());
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isHidden());
     QCOMPARE(form.UpdateCheckState(), int(TUpdateForm::kReplied));
     QVERIFY(services.messages.isEmpty());
 }
@@ -401,9 +410,9 @@ void TestUpdateCheck::automaticCheckStaysOpen() {
     bool startup = true;
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), expectedText);
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), expectedText);
     QVERIFY(!startup);
-    QVERIFY(form.OKButton->isVisible());
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isVisible());
     // Give a stray close request every chance to arrive.
     QTest::qWait(0);
     QCoreApplication::processEvents();
@@ -419,8 +428,8 @@ void TestUpdateCheck::downloadButtonOpensTheSiteRoot() {
     bool startup = false;
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
-    QTRY_VERIFY(form.DownloadButton->isVisible());
-    QTest::mouseClick(form.DownloadButton, Qt::LeftButton);
+    QTRY_VERIFY(Child<QPushButton>(form, "DownloadButton")->isVisible());
+    QTest::mouseClick(Child<QPushButton>(form, "DownloadButton"), Qt::LeftButton);
     QCOMPARE(services.openedUrls, QStringList{QStringLiteral("https://voralin.example.org/")});
     QVERIFY(!form.isVisible());
 }
@@ -433,19 +442,19 @@ void TestUpdateCheck::everyShowingStartsAgain() {
     bool startup = false;
     TUpdateForm form(services, startup, nullptr, server.Url());
     form.show();
-    QTRY_VERIFY(form.DownloadButton->isVisible());
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    QTRY_VERIFY(Child<QPushButton>(form, "DownloadButton")->isVisible());
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
 
     server.response = HttpResponse("200 OK", "1.2.1");
     form.show();
     QCOMPARE(form.UpdateCheckState(), int(TUpdateForm::kChecking));
-    QCOMPARE(form.UpdateStatusLabel->text(), kCaption);
-    QVERIFY(form.OKButton->isHidden());
-    QVERIFY(form.DownloadButton->isHidden());
-    QCOMPARE(form.OKButton->text(), QStringLiteral("Close"));
-    QTRY_COMPARE(form.UpdateStatusLabel->text(), kUpToDate);
+    QCOMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kCaption);
+    QVERIFY(Child<QPushButton>(form, "OKButton")->isHidden());
+    QVERIFY(Child<QPushButton>(form, "DownloadButton")->isHidden());
+    QCOMPARE(Child<QPushButton>(form, "OKButton")->text(), QStringLiteral("Close"));
+    QTRY_COMPARE(Child<QLabel>(form, "UpdateStatusLabel")->text(), kUpToDate);
     QVERIFY(OkCentred(form));
-    QVERIFY(form.DownloadButton->isHidden());
+    QVERIFY(Child<QPushButton>(form, "DownloadButton")->isHidden());
     QCOMPARE(server.requests.size(), 2);
 }
 
