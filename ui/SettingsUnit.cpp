@@ -136,9 +136,9 @@ void TSettingsForm::SetupControls() {
     for (const PictureType& type : PictureTypes()) {
         if (!type.MoreTypes)
             continue;
-        moreTypeBoxes.push_back(check(GroupBox5, type.CheckBoxName, QString::fromLatin1(type.Caption), 31,
+        moreTypeBoxes_.push_back(check(GroupBox5, type.CheckBoxName, QString::fromLatin1(type.Caption), 31,
                                       31 + 30 * moreRow++, 150, 23));
-        typeBoxes_.push_back(moreTypeBoxes.back());
+        typeBoxes_.push_back(moreTypeBoxes_.back());
     }
     // Beside the Application group, in the column the more types opened.
     GroupBox6 = group("GroupBox6", QStringLiteral("Orientation"), 544, 271, 190, 74);
@@ -184,7 +184,7 @@ void TSettingsForm::SetupControls() {
                              TIFFCheckBox,    CR2CheckBox,          OKButton,     CancelButton,
                              RecycleCheckBox, SilentDeleteCheckBox, OnlyIdenticalCheckBox,
                              MinWidthEdit,    MinHeightEdit,        CheckUpdatesCheckBox};
-    for (QCheckBox* box : moreTypeBoxes)
+    for (QCheckBox* box : moreTypeBoxes_)
         chain << box;
     chain << FollowOrientationCheckBox;
     for (qsizetype i = 1; i < chain.size(); ++i)

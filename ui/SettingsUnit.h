@@ -27,33 +27,6 @@ public:
     // The dialog keeps references to both; they must outlive it. Shown with exec(); no result is used.
     TSettingsForm(TSettings& settings, PlatformServices& services, QWidget* parent = nullptr);
 
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;  // "More types": the picture types added after the first six
-    QGroupBox* GroupBox6 = nullptr;  // "Orientation", below the more types
-    QCheckBox* BMPCheckBox = nullptr;
-    QCheckBox* JPGCheckBox = nullptr;
-    QCheckBox* GIFCheckBox = nullptr;
-    QCheckBox* PNGCheckBox = nullptr;
-    QCheckBox* TIFFCheckBox = nullptr;
-    QCheckBox* CR2CheckBox = nullptr;
-    std::vector<QCheckBox*> moreTypeBoxes;  // in GroupBox5, in the order of the type table
-    QCheckBox* FollowOrientationCheckBox = nullptr;
-    QCheckBox* RecycleCheckBox = nullptr;
-    QCheckBox* SilentDeleteCheckBox = nullptr;
-    QCheckBox* OnlyIdenticalCheckBox = nullptr;
-    QCheckBox* CheckUpdatesCheckBox = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* MinWidthEdit = nullptr;
-    QLineEdit* MinHeightEdit = nullptr;
-    QPushButton* OKButton = nullptr;
-    QPushButton* CancelButton = nullptr;
-
     // Stores the controls into the settings and closes. A size edit that does not hold a valid integer
     // is reported through the general error report and the dialog stays open; what was stored before the
     // failing edit (the check boxes, and the width when only the height fails) stays stored.
@@ -76,4 +49,32 @@ private:
     TSettings& settings_;
     PlatformServices& services_;
     std::vector<QCheckBox*> typeBoxes_;  // one per picture type
+
+    // Outside the dialog the controls are found by their objectName only.
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;  // "More types": the picture types added after the first six
+    QGroupBox* GroupBox6 = nullptr;  // "Orientation", below the more types
+    QCheckBox* BMPCheckBox = nullptr;
+    QCheckBox* JPGCheckBox = nullptr;
+    QCheckBox* GIFCheckBox = nullptr;
+    QCheckBox* PNGCheckBox = nullptr;
+    QCheckBox* TIFFCheckBox = nullptr;
+    QCheckBox* CR2CheckBox = nullptr;
+    std::vector<QCheckBox*> moreTypeBoxes_;  // in GroupBox5, in the order of the type table
+    QCheckBox* FollowOrientationCheckBox = nullptr;
+    QCheckBox* RecycleCheckBox = nullptr;
+    QCheckBox* SilentDeleteCheckBox = nullptr;
+    QCheckBox* OnlyIdenticalCheckBox = nullptr;
+    QCheckBox* CheckUpdatesCheckBox = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* MinWidthEdit = nullptr;
+    QLineEdit* MinHeightEdit = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* CancelButton = nullptr;
 };

@@ -18,6 +18,14 @@
 
 namespace {
 
+// A control of a dialog, found by the name it carries as objectName; a missing one ends the test run.
+template <typename T> T* Child(const QObject& root, const char* name) {
+    T* found = root.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("the dialog has no control named %s", name);
+    return found;
+}
+
 struct CheckBinding {
     const char* name;
     const char* caption;
@@ -73,9 +81,7 @@ bool SameSettings(const TSettings& a, const TSettings& b) {
            a.ScanSubfolders == b.ScanSubfolders;
 }
 
-QCheckBox* Check(TSettingsForm& form, const char* name) {
-    return form.findChild<QCheckBox*>(QLatin1String(name));
-}
+QCheckBox* Check(TSettingsForm& form, const char* name) { return Child<QCheckBox>(form, name); }
 
 // Flips every check box, so a test can see which ones were stored.
 void FlipAllChecks(TSettingsForm& form) {
@@ -118,28 +124,28 @@ void TestSettingsDialog::showFillsControlsFromSettings() {
     TSettings settings = UnusualSettings();
     FakePlatformServices services;
     TSettingsForm form(settings, services);
-    QCOMPARE(form.GroupBox1->title(), QStringLiteral("File Types to Scan"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox1")->title(), QStringLiteral("File Types to Scan"));
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Settings"));
-    QCOMPARE(form.GroupBox1->title(), QStringLiteral("Scan the following types"));
-    QCOMPARE(form.GroupBox2->title(), QStringLiteral("Delete Options"));
-    QCOMPARE(form.GroupBox3->title(), QStringLiteral("Search Options"));
-    QCOMPARE(form.GroupBox4->title(), QStringLiteral("Application"));
-    QCOMPARE(form.GroupBox5->title(), QStringLiteral("More types"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox1")->title(), QStringLiteral("Scan the following types"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox2")->title(), QStringLiteral("Delete Options"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox3")->title(), QStringLiteral("Search Options"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox4")->title(), QStringLiteral("Application"));
+    QCOMPARE(Child<QGroupBox>(form, "GroupBox5")->title(), QStringLiteral("More types"));
     for (const CheckBinding& c : kChecks) {
         QCheckBox* box = Check(form, c.name);
         QVERIFY2(box, c.name);
         QCOMPARE(box->text(), QString::fromLatin1(c.caption));
         QVERIFY2(box->isChecked() == settings.*c.field, c.name);
     }
-    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("640"));
-    QCOMPARE(form.MinHeightEdit->text(), QStringLiteral("0"));
-    QCOMPARE(form.Label1->text(), QStringLiteral("Minimum Picture Width"));
-    QCOMPARE(form.Label2->text(), QStringLiteral("Minimum Picture Height"));
-    QCOMPARE(form.Label3->text(), QStringLiteral("pixels"));
-    QCOMPARE(form.Label4->text(), QStringLiteral("pixels"));
-    QCOMPARE(form.OKButton->text(), QStringLiteral("OK"));
-    QCOMPARE(form.CancelButton->text(), QStringLiteral("Cancel"));
+    QCOMPARE(Child<QLineEdit>(form, "MinWidthEdit")->text(), QStringLiteral("640"));
+    QCOMPARE(Child<QLineEdit>(form, "MinHeightEdit")->text(), QStringLiteral("0"));
+    QCOMPARE(Child<QLabel>(form, "Label1")->text(), QStringLiteral("Minimum Picture Width"));
+    QCOMPARE(Child<QLabel>(form, "Label2")->text(), QStringLiteral("Minimum Picture Height"));
+    QCOMPARE(Child<QLabel>(form, "Label3")->text(), QStringLiteral("pixels"));
+    QCOMPARE(Child<QLabel>(form, "Label4")->text(), QStringLiteral("pixels"));
+    QCOMPARE(Child<QPushButton>(form, "OKButton")->text(), QStringLiteral("OK"));
+    QCOMPARE(Child<QPushButton>(form, "CancelButton")->text(), QStringLiteral("Cancel"));
     QVERIFY(SameSettings(settings, UnusualSettings()));  // showing changes nothing
 }
 
@@ -151,24 +157,24 @@ void TestSettingsDialog::layoutAndTabOrder() {
     // The specified 548 x 425, widened by the "More types" column on the right.
     QCOMPARE(form.size(), QSize(qRound(744 * scale), qRound(425 * scale)));
     QCOMPARE(form.minimumSize(), form.maximumSize());
-    QCOMPARE(form.OKButton->geometry(), QRect(qRound(120 * scale), qRound(364 * scale), qRound(148 * scale),
-                                              qRound(43 * scale)));
+    QCOMPARE(Child<QPushButton>(form, "OKButton")->geometry(),
+             QRect(qRound(120 * scale), qRound(364 * scale), qRound(148 * scale), qRound(43 * scale)));
     // Whatever font stands in for Tahoma, no caption is cut off and no label runs into its edit.
     for (const CheckBinding& c : kChecks) {
         const QCheckBox* box = Check(form, c.name);
         QVERIFY2(box->sizeHint().width() <= box->width(), c.name);
     }
-    QVERIFY(form.Label1->geometry().right() < form.MinWidthEdit->x());
-    QVERIFY(form.Label2->geometry().right() < form.MinHeightEdit->x());
-    QCOMPARE(form.MinHeightEdit->parentWidget(), form.GroupBox3);
-    QCOMPARE(form.CR2CheckBox->parentWidget(), form.GroupBox1);
+    QVERIFY(Child<QLabel>(form, "Label1")->geometry().right() < Child<QLineEdit>(form, "MinWidthEdit")->x());
+    QVERIFY(Child<QLabel>(form, "Label2")->geometry().right() < Child<QLineEdit>(form, "MinHeightEdit")->x());
+    QCOMPARE(Child<QLineEdit>(form, "MinHeightEdit")->parentWidget(), Child<QGroupBox>(form, "GroupBox3"));
+    QCOMPARE(Child<QCheckBox>(form, "CR2CheckBox")->parentWidget(), Child<QGroupBox>(form, "GroupBox1"));
 
     // The file types, then OK and Cancel, then the delete, search and application groups.
-    const QList<QWidget*> expected = {form.BMPCheckBox,     form.JPGCheckBox,          form.GIFCheckBox,
-                                      form.PNGCheckBox,     form.TIFFCheckBox,         form.CR2CheckBox,
-                                      form.OKButton,        form.CancelButton,         form.RecycleCheckBox,
-                                      form.SilentDeleteCheckBox, form.OnlyIdenticalCheckBox,
-                                      form.MinWidthEdit,    form.MinHeightEdit,        form.CheckUpdatesCheckBox};
+    QList<QWidget*> expected;
+    for (const char* name : {"BMPCheckBox", "JPGCheckBox", "GIFCheckBox", "PNGCheckBox", "TIFFCheckBox", "CR2CheckBox",
+                             "OKButton", "CancelButton", "RecycleCheckBox", "SilentDeleteCheckBox",
+                             "OnlyIdenticalCheckBox", "MinWidthEdit", "MinHeightEdit", "CheckUpdatesCheckBox"})
+        expected << Child<QWidget>(form, name);
     QWidget* w = expected.front();
     for (qsizetype i = 1; i < expected.size(); ++i) {
         w = w->nextInFocusChain();
@@ -197,7 +203,7 @@ void TestSettingsDialog::keyFilterLetsOnlyDigitsAndBackspaceThrough() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     form.show();
-    for (QLineEdit* edit : {form.MinWidthEdit, form.MinHeightEdit}) {
+    for (QLineEdit* edit : {Child<QLineEdit>(form, "MinWidthEdit"), Child<QLineEdit>(form, "MinHeightEdit")}) {
         edit->setText(QStringLiteral("12"));
         edit->setFocus();
         QTest::keyClicks(edit, typed);
@@ -216,18 +222,19 @@ void TestSettingsDialog::keyboardPasteIsDroppedButContextMenuPasteIsNot() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     form.show();
-    form.MinWidthEdit->setText(QStringLiteral("7"));
-    form.MinWidthEdit->setFocus();
-    form.MinWidthEdit->end(false);
+    QLineEdit* width = Child<QLineEdit>(form, "MinWidthEdit");
+    width->setText(QStringLiteral("7"));
+    width->setFocus();
+    width->end(false);
     QGuiApplication::clipboard()->setText(QStringLiteral("-20"));
-    QTest::keyClick(form.MinWidthEdit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7"));
-    QTest::keyClick(form.MinWidthEdit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(form.MinWidthEdit, Qt::Key_X, Qt::ControlModifier);
-    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7"));
+    QTest::keyClick(width, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(width->text(), QStringLiteral("7"));
+    QTest::keyClick(width, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(width, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(width->text(), QStringLiteral("7"));
     // The context menu's Paste acts on the edit directly and is not filtered.
-    form.MinWidthEdit->paste();
-    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("7-20"));
+    width->paste();
+    QCOMPARE(width->text(), QStringLiteral("7-20"));
 }
 
 // With the fonts the program installs, the dialog reads at the size of the other windows: the captions fit
@@ -263,7 +270,7 @@ void TestSettingsDialog::enterPressesOkAndEscapeCancels() {
     TSettingsForm form(settings, services);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.JPGCheckBox->toggle();
+    Child<QCheckBox>(form, "JPGCheckBox")->toggle();
     QWidget* target = form.findChild<QWidget*>(focus);
     QVERIFY(target);
     target->setFocus();
@@ -297,9 +304,9 @@ void TestSettingsDialog::okStoresEverything() {
     TSettingsForm form(settings, services);
     form.show();
     FlipAllChecks(form);
-    form.MinWidthEdit->setText(width);  // as pasted: setText bypasses the key filter
-    form.MinHeightEdit->setText(height);
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QLineEdit>(form, "MinWidthEdit")->setText(width);  // as pasted: setText bypasses the key filter
+    Child<QLineEdit>(form, "MinHeightEdit")->setText(height);
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QVERIFY(services.messages.isEmpty());
     QVERIFY(!form.isVisible());
     QCOMPARE(form.result(), int(QDialog::Accepted));
@@ -318,9 +325,9 @@ void TestSettingsDialog::emptyWidthReportsErrorAndKeepsCheckBoxesStored() {
     TSettingsForm form(settings, services);
     form.show();
     FlipAllChecks(form);
-    form.MinWidthEdit->clear();
-    form.MinHeightEdit->setText(QStringLiteral("50"));
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QLineEdit>(form, "MinWidthEdit")->clear();
+    Child<QLineEdit>(form, "MinHeightEdit")->setText(QStringLiteral("50"));
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
 
     QCOMPARE(services.messages.size(), 1);
     const ShownMessage& m = services.messages.front();
@@ -336,7 +343,7 @@ void TestSettingsDialog::emptyWidthReportsErrorAndKeepsCheckBoxesStored() {
     QCOMPARE(settings.MinPicHeight, 100);  // OK stopped before the height
 
     // A later Cancel does not undo what was stored.
-    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(form, "CancelButton"), Qt::LeftButton);
     QVERIFY(!form.isVisible());
     for (const CheckBinding& c : kChecks)
         QVERIFY2(settings.*c.field == !(defaults.*c.field), c.name);
@@ -347,17 +354,17 @@ void TestSettingsDialog::failingHeightKeepsUnclampedWidthStored() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     form.show();
-    form.MinWidthEdit->setText(QStringLiteral("-5"));
-    form.MinHeightEdit->setText(QStringLiteral("12ab"));
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QLineEdit>(form, "MinWidthEdit")->setText(QStringLiteral("-5"));
+    Child<QLineEdit>(form, "MinHeightEdit")->setText(QStringLiteral("12ab"));
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QCOMPARE(services.lastText(), QStringLiteral("''12ab'' is not a valid integer value."));
     QVERIFY(form.isVisible());
     QCOMPARE(settings.MinPicWidth, -5);
     QCOMPARE(settings.MinPicHeight, 100);
 
     // Corrected, OK completes and clamps.
-    form.MinHeightEdit->setText(QStringLiteral("12"));
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QLineEdit>(form, "MinHeightEdit")->setText(QStringLiteral("12"));
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QVERIFY(!form.isVisible());
     QCOMPARE(settings.MinPicWidth, 0);
     QCOMPARE(settings.MinPicHeight, 12);
@@ -369,8 +376,8 @@ void TestSettingsDialog::numberBeyondRangeIsAnError() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     form.show();
-    form.MinWidthEdit->setText(QStringLiteral("2147483648"));
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QLineEdit>(form, "MinWidthEdit")->setText(QStringLiteral("2147483648"));
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QCOMPARE(services.lastText(), QStringLiteral("''2147483648'' is not a valid integer value."));
     QVERIFY(form.isVisible());
     QCOMPARE(settings.MinPicWidth, 100);
@@ -384,9 +391,9 @@ void TestSettingsDialog::cancelAndCloseBoxDiscardChanges() {
     // Cancel, run as the main window runs it: modally.
     QTimer::singleShot(0, &form, [&form] {
         FlipAllChecks(form);
-        form.MinWidthEdit->setText(QStringLiteral("1"));
-        form.MinHeightEdit->setText(QStringLiteral("2"));
-        QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+        Child<QLineEdit>(form, "MinWidthEdit")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(form, "MinHeightEdit")->setText(QStringLiteral("2"));
+        QTest::mouseClick(Child<QPushButton>(form, "CancelButton"), Qt::LeftButton);
     });
     QCOMPARE(form.exec(), int(QDialog::Rejected));
     QVERIFY(SameSettings(settings, UnusualSettings()));
@@ -395,12 +402,12 @@ void TestSettingsDialog::cancelAndCloseBoxDiscardChanges() {
     form.show();
     for (const CheckBinding& c : kChecks)
         QVERIFY2(Check(form, c.name)->isChecked() == settings.*c.field, c.name);
-    QCOMPARE(form.MinWidthEdit->text(), QStringLiteral("640"));
-    QCOMPARE(form.MinHeightEdit->text(), QStringLiteral("0"));
+    QCOMPARE(Child<QLineEdit>(form, "MinWidthEdit")->text(), QStringLiteral("640"));
+    QCOMPARE(Child<QLineEdit>(form, "MinHeightEdit")->text(), QStringLiteral("0"));
 
     // The title bar's close box.
     FlipAllChecks(form);
-    form.MinWidthEdit->setText(QStringLiteral("3"));
+    Child<QLineEdit>(form, "MinWidthEdit")->setText(QStringLiteral("3"));
     QVERIFY(form.close());
     QVERIFY(!form.isVisible());
     QVERIFY(SameSettings(settings, UnusualSettings()));
@@ -412,8 +419,8 @@ void TestSettingsDialog::okWritesNoFile() {
     FakePlatformServices services;
     TSettingsForm form(settings, services);
     form.show();
-    form.SilentDeleteCheckBox->toggle();
-    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+    Child<QCheckBox>(form, "SilentDeleteCheckBox")->toggle();
+    QTest::mouseClick(Child<QPushButton>(form, "OKButton"), Qt::LeftButton);
     QCOMPARE(settings.DeleteWithoutAsking, true);
     const QDir config(configHome_.path());
     QVERIFY(config.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
