@@ -9,6 +9,7 @@
 #include "platform/FileActions.h"
 #include "ui/ComparisonPane.h"
 #include "ui/FolderDialog.h"
+#include "ui/HistoryDialog.h"
 #include "ui/MainComparisonView.h"
 #include "ui/MainFrame.h"
 #include "ui/PairListHold.h"
@@ -572,15 +573,27 @@ void TResultsBrowser::UndoLastStep() {
                              MessageButtons::Ok);
         return;
     }
-    RestoreReport report;
+    reportRestore(history.RestoreStep(step->Step));
+}
+
+void TResultsBrowser::reportRestore(const RestoreReport& report) {
     {
         RedrawPause pause(list_);
-        report = history.RestoreStep(step->Step);
         bringBack(report.Restored);
     }
     const bool whole = !report.Refused && report.NotRestored.empty();
-    services.ShowMessage(frame_.Window(), whole ? MessageKind::Information : MessageKind::Error,
-                         RestoreReportText(report, kMessageLineBreak), MessageButtons::Ok);
+    frame_.Services().ShowMessage(frame_.Window(), whole ? MessageKind::Information : MessageKind::Error,
+                                  RestoreReportText(report, kMessageLineBreak), MessageButtons::Ok);
+}
+
+void TResultsBrowser::ShowHistory() {
+    AppState& state = frame_.State();
+    if (!PairListFree(frame_.WindowState()) || !state.Journal)
+        return;
+    state.Journal->Reload();
+    UndoHistory history(*state.Journal);
+    THistoryDialog dialog(history, [this](const RestoreReport& report) { reportRestore(report); }, frame_.Window());
+    frame_.Services().RunDialog(dialog);
 }
 
 void TResultsBrowser::NotADuplicate() {

@@ -5,7 +5,7 @@
 
 #include "engine/PairActions.h"
 #include "engine/SearchTexts.h"
-#include "history/ActionJournal.h"
+#include "history/UndoHistory.h"
 #include "ui/MainWidgets.h"
 #include "ui/WindowState.h"
 
@@ -53,6 +53,8 @@ public:
     // Puts back the newest recorded delete, move or batch, says what came back and what could not, and
     // brings the pairs of the files that came back into the list again.
     void UndoLastStep();
+    // The History window over the journal; restores from it come back into the list as an undo's do.
+    void ShowHistory();
     // The shown pair is not the same picture: remembered by the two files' contents, so that later searches
     // pass it over wherever the files are; the pair leaves the list.
     void NotADuplicate();
@@ -125,6 +127,8 @@ private:
     void showChosenPair(int pair);
     void setupMarkActions();
     void bringBack(const std::vector<JournalRecord>& restored);
+    // Brings the restored files' pairs back and says what was and was not restored.
+    void reportRestore(const RestoreReport& report);
 
     TMainFrame& frame_;
     TFolderDialog& folderDialog_;

@@ -72,6 +72,7 @@ struct TMainForm::Frame {
     QMenu* Edit1 = nullptr;
     QAction* Undo1 = nullptr;
     QAction* NotDuplicates1 = nullptr;
+    QAction* History1 = nullptr;
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* Howtouse1 = nullptr;
@@ -161,6 +162,7 @@ void TMainForm::SetupMenus() {
     f.Edit1->setObjectName(QStringLiteral("Edit1"));
     f.Undo1 = named(f.Edit1->addAction(QStringLiteral("Undo")), "Undo1");
     f.Undo1->setShortcut(QKeySequence::Undo);
+    f.History1 = named(f.Edit1->addAction(QStringLiteral("History…")), "History1");
     f.Edit1->addSeparator();
     f.NotDuplicates1 = named(f.Edit1->addAction(QStringLiteral("Not duplicates…")), "NotDuplicates1");
     f.StartSearch1->setShortcut(QKeySequence(Qt::Key_F5));
@@ -184,6 +186,7 @@ void TMainForm::SetupMenus() {
     connect(f.Exit1, &QAction::triggered, this, guarded(&TMainForm::Exit1Click));
     connect(f.Undo1, &QAction::triggered, this, guarded(&TMainForm::Undo1Click));
     connect(f.NotDuplicates1, &QAction::triggered, this, guarded(&TMainForm::NotDuplicates1Click));
+    connect(f.History1, &QAction::triggered, this, guarded(&TMainForm::History1Click));
     connect(f.Settings1, &QAction::triggered, this, guarded(&TMainForm::Settings1Click));
     connect(f.Howtouse1, &QAction::triggered, this, guarded(&TMainForm::Howtouse1Click));
     connect(f.CheckforUpdates1, &QAction::triggered, this, guarded(&TMainForm::CheckforUpdates1Click));
@@ -518,6 +521,7 @@ void TMainForm::DeleteImageButton1Click() { results_->DeletePicture(PairSide::Le
 void TMainForm::DeleteImageButton2Click() { results_->DeletePicture(PairSide::Right); }
 void TMainForm::SavelistofdupliacatestoCSV1Click() { results_->SavelistofdupliacatestoCSV1Click(); }
 void TMainForm::Undo1Click() { results_->UndoLastStep(); }
+void TMainForm::History1Click() { results_->ShowHistory(); }
 void TMainForm::NotDuplicates1Click() {
     if (!state_.Remembered)
         return;

@@ -107,6 +107,7 @@ public:
     void SavelistofdupliacatestoCSV1Click();
     void Undo1Click();
     void NotDuplicates1Click();
+    void History1Click();
     int ResultRowCount() const;
 
     // ---- Search panel and timer

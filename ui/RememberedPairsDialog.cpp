@@ -18,48 +18,48 @@ TRememberedPairsDialog::TRememberedPairsDialog(RememberedPairs& pairs, PlatformS
     layout->addWidget(new QLabel(QStringLiteral("Searches pass these pairs over, wherever their files are now.\n"
                                                 "A pair forgotten here is found again by the next search."),
                                  this));
-    List = new QListWidget(this);
-    List->setObjectName(QStringLiteral("RememberedPairsList"));
-    List->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    List->setMinimumWidth(560);
-    layout->addWidget(List);
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("RememberedPairsList"));
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setMinimumWidth(560);
+    layout->addWidget(list_);
 
     auto* buttons = new QHBoxLayout;
-    ForgetButton = new QPushButton(QStringLiteral("Forget"), this);
-    ForgetButton->setObjectName(QStringLiteral("ForgetButton"));
-    ForgetAllButton = new QPushButton(QStringLiteral("Forget all"), this);
-    ForgetAllButton->setObjectName(QStringLiteral("ForgetAllButton"));
+    forgetButton_ = new QPushButton(QStringLiteral("Forget"), this);
+    forgetButton_->setObjectName(QStringLiteral("ForgetButton"));
+    forgetAllButton_ = new QPushButton(QStringLiteral("Forget all"), this);
+    forgetAllButton_->setObjectName(QStringLiteral("ForgetAllButton"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->addWidget(ForgetButton);
-    buttons->addWidget(ForgetAllButton);
+    buttons->addWidget(forgetButton_);
+    buttons->addWidget(forgetAllButton_);
     buttons->addStretch();
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
-    connect(ForgetButton, &QPushButton::clicked, this, &TRememberedPairsDialog::forgetSelected);
-    connect(ForgetAllButton, &QPushButton::clicked, this, &TRememberedPairsDialog::forgetAll);
+    connect(forgetButton_, &QPushButton::clicked, this, &TRememberedPairsDialog::forgetSelected);
+    connect(forgetAllButton_, &QPushButton::clicked, this, &TRememberedPairsDialog::forgetAll);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(List, &QListWidget::itemSelectionChanged, this,
-            [this] { ForgetButton->setEnabled(!List->selectedItems().isEmpty()); });
+    connect(list_, &QListWidget::itemSelectionChanged, this,
+            [this] { forgetButton_->setEnabled(!list_->selectedItems().isEmpty()); });
     fill();
 }
 
 void TRememberedPairsDialog::fill() {
-    List->clear();
+    list_->clear();
     for (const RememberedPair& p : pairs_.Pairs()) {
-        auto* item = new QListWidgetItem(p.FirstPath + QStringLiteral("  ≠  ") + p.SecondPath, List);
+        auto* item = new QListWidgetItem(p.FirstPath + QStringLiteral("  ≠  ") + p.SecondPath, list_);
         item->setToolTip(p.FirstPath + QLatin1Char('\n') + p.SecondPath);
     }
-    ForgetButton->setEnabled(false);
-    ForgetAllButton->setEnabled(List->count() > 0);
+    forgetButton_->setEnabled(false);
+    forgetAllButton_->setEnabled(list_->count() > 0);
 }
 
 void TRememberedPairsDialog::forgetSelected() {
     const std::vector<RememberedPair> all = pairs_.Pairs();
     // Rows and pairs are in the same order; collect first, since forgetting changes the order.
     std::vector<RememberedPair> chosen;
-    for (const QListWidgetItem* item : List->selectedItems()) {
-        const int row = List->row(item);
+    for (const QListWidgetItem* item : list_->selectedItems()) {
+        const int row = list_->row(item);
         if (row >= 0 && static_cast<size_t>(row) < all.size())
             chosen.push_back(all[static_cast<size_t>(row)]);
     }

@@ -15,10 +15,6 @@ public:
     // `pairs` is written at once after each change; it and `services` must outlive the dialog.
     TRememberedPairsDialog(RememberedPairs& pairs, PlatformServices& services, QWidget* parent = nullptr);
 
-    QListWidget* List = nullptr;
-    QPushButton* ForgetButton = nullptr;
-    QPushButton* ForgetAllButton = nullptr;
-
 private:
     void fill();
     void forgetSelected();
@@ -28,4 +24,7 @@ private:
 
     RememberedPairs& pairs_;
     PlatformServices& services_;
+    QListWidget* list_ = nullptr;
+    QPushButton* forgetButton_ = nullptr;
+    QPushButton* forgetAllButton_ = nullptr;
 };

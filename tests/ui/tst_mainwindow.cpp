@@ -1012,9 +1012,9 @@ void TestMainWindow::notADuplicateIsPassedOverUntilForgotten() {
         auto* review = qobject_cast<TRememberedPairsDialog*>(&dialog);
         if (!review)
             return int(QDialog::Rejected);
-        listed = review->List->count();
+        listed = review->findChild<QListWidget*>(QStringLiteral("RememberedPairsList"))->count();
         services_.answers.enqueue(MessageAnswer::Yes);
-        QTest::mouseClick(review->ForgetAllButton, Qt::LeftButton);
+        QTest::mouseClick(review->findChild<QPushButton*>(QStringLiteral("ForgetAllButton")), Qt::LeftButton);
         return int(QDialog::Rejected);
     };
     w->findChild<QAction*>(QStringLiteral("NotDuplicates1"))->trigger();

@@ -33,6 +33,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QDialog>
+#include <QTreeWidget>
 #include <QToolButton>
 
 #include <algorithm>
@@ -165,6 +167,7 @@ private slots:
     void refusedDeleteKeepsThePairs();
     void moveSucceeds();
     void undoPutsBackDeletesAndMoves();
+    void historyRestoresAnOlderStep();
     void keysOfThePictureMenuActOnTheShownPair();
     void moveOntoAnExistingName();
     void moveCancelled();
@@ -1165,6 +1168,43 @@ void TestResults::undoPutsBackDeletesAndMoves() {
     QCOMPARE(w->State().catalogue.PicturePairs, before);
     undo();  // the delete before was undone already
     QCOMPARE(services_.lastText(), QStringLiteral("Nothing to undo."));
+    qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
+}
+
+// The History window lists the steps newest first and restores any one of them, not only the last.
+void TestResults::historyRestoresAnOlderStep() {
+    QTemporaryDir history;
+    qputenv("XDG_DATA_HOME", history.path().toLocal8Bit());
+    auto w = NewWindow();
+    w->State().settings.DeleteWithoutAsking = true;
+    const Triangle t = MakeTriangle(*w);
+    const QString d = PathOf(*w, t.d);
+    const QString c = PathOf(*w, t.c);
+    ClickRow(*w, 0);  // d-e
+    QTest::mouseClick(Ctl(w).DeleteImageButton1, Qt::LeftButton);
+    ClickRow(*w, 1);  // a-c after the delete
+    QTest::mouseClick(Ctl(w).DeleteImageButton2, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(d) && !QFileInfo::exists(c));
+
+    QStringList states;
+    services_.messages.clear();
+    services_.onDialog = [&](QDialog& dialog) {
+        auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("HistoryTree"));
+        if (!tree || tree->topLevelItemCount() != 2)
+            return int(QDialog::Rejected);
+        QTreeWidgetItem* older = tree->topLevelItem(1)->child(0);
+        states << tree->topLevelItem(0)->child(0)->text(0) << older->text(0) << older->text(2);
+        tree->setCurrentItem(older);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("RestoreButton")), Qt::LeftButton);
+        states << tree->topLevelItem(1)->child(0)->text(2);
+        return int(QDialog::Rejected);
+    };
+    w->findChild<QAction*>(QStringLiteral("History1"))->trigger();
+    services_.onDialog = nullptr;
+    QCOMPARE(states, (QStringList{c, d, QStringLiteral("can be restored"), QStringLiteral("restored")}));
+    QCOMPARE(Texts(services_.messages), QStringList{QStringLiteral("Restored:") + kMessageLineBreak + d});
+    QVERIFY(QFileInfo::exists(d) && !QFileInfo::exists(c));
+    QCOMPARE(w->State().catalogue.PicturePairs[0], (TPicturePair{t.d, t.e, 91}));
     qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
 }
 
