@@ -136,6 +136,8 @@ void TResultsBrowser::AddMenus(QMenuBar* menuBar, QAction* before) {
     command("OpenDuplicate1", QStringLiteral("Open the duplicate image"),
             {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
             [this] { emit pictureClicked(PairSide::Right); });
+    command("OpenOriginal1", QStringLiteral("Open the original image"), {},
+            [this] { emit pictureClicked(PairSide::Left); });
     command("SwapImages1", QStringLiteral("Swap Images"), {QKeySequence(Qt::CTRL | Qt::Key_R)},
             [this] { emit swapClicked(); });
     menu->addSeparator();

@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -145,6 +146,7 @@ private slots:
     void resultsListGrowsAndItsColumnsAreTheUsers();
     void windowRemembersItsUserAcrossRuns();
     void notADuplicateIsPassedOverUntilForgotten();
+    void tabReachesEveryControl();
     void startRefusesWithoutFolders();
     void startRefusesWithoutTypes();
     void searchShowsStatesSummaryAndFirstPair();
@@ -1023,6 +1025,32 @@ void TestMainWindow::notADuplicateIsPassedOverUntilForgotten() {
     QVERIFY(!search().contains(QStringLiteral("passed over")));
     QCOMPARE(w->ResultRowCount(), 1);
     qputenv("XDG_DATA_HOME", dataHome_.path().toLocal8Bit());
+}
+
+// Every control the mouse can use is reachable from the keyboard, in one Tab cycle.
+void TestMainWindow::tabReachesEveryControl() {
+    auto w = NewWindow();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->FormDropFiles({work_->path()});
+    Ctl(w).DirectoriesListBox->setFocus();
+    QStringList reached;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        reached << focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    for (const char* name : {"DirectoriesListBox", "AddFolderButton", "RemoveFolderButton", "MoveFolderUpButton",
+                             "MoveFolderDownButton", "ClearDirectoriesButton", "StartButton", "ScanSubfoldersCheckBox",
+                             "MoveImageButton1", "BrowseImageButton1", "DeleteImageButton1", "MoveImageButton2",
+                             "BrowseImageButton2", "DeleteImageButton2", "SwapImagesButton", "ListView1",
+                             "PairsViewButton", "MinSimilaritySpinBox", "MarkDuplicatesButton", "DeleteMarkedButton",
+                             "MoveMarkedButton"})
+        QVERIFY2(reached.contains(QLatin1String(name)), name);
+    // The pictures themselves open from the Picture menu, whose items the keyboard reaches.
+    for (const char* name : {"OpenOriginal1", "OpenDuplicate1"})
+        QVERIFY2(w->findChild<QAction*>(QLatin1String(name)), name);
 }
 
 #include "tst_mainwindow.moc"
