@@ -46,8 +46,7 @@ QByteArray GroupsJson(const Catalogue& catalogue, const ResultGroups& groups, co
                 {QStringLiteral("first"), positionIn(group.Files, p.PicIndex1)},
                 {QStringLiteral("second"), positionIn(group.Files, p.PicIndex2)},
                 {QStringLiteral("similarity"), p.Similarity},
-                {QStringLiteral("hardLink"), facts.Exists(p.PicIndex1) && facts.Exists(p.PicIndex2) &&
-                                                 SameFile(facts.Of(catalogue, p.PicIndex1), facts.Of(catalogue, p.PicIndex2))},
+                {QStringLiteral("hardLink"), facts.OneFile(catalogue, p.PicIndex1, p.PicIndex2)},
             });
         }
         groupArray.append(QJsonObject{

@@ -54,6 +54,10 @@ bool PictureFacts::Exists(int32_t picture) const {
     return k >= state_.size() || state_[k] != State::Gone;
 }
 
+bool PictureFacts::OneFile(const Catalogue& catalogue, int32_t a, int32_t b) const {
+    return Exists(a) && Exists(b) && SameFile(Of(catalogue, a), Of(catalogue, b));
+}
+
 FileFacts PictureFacts::Of(const Catalogue& catalogue, int32_t picture) const {
     const auto k = static_cast<size_t>(picture);
     if (k < state_.size() && state_[k] == State::Known)

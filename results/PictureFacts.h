@@ -24,6 +24,8 @@ public:
     FileFacts Of(const Catalogue& catalogue, int32_t picture) const;
     // False only for a picture read and found gone.
     bool Exists(int32_t picture) const;
+    // Both pictures are there and are two names of one file (a hard link): removing either frees nothing.
+    bool OneFile(const Catalogue& catalogue, int32_t a, int32_t b) const;
 
 private:
     enum class State : uint8_t { Unknown, Known, Gone };

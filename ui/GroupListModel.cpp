@@ -159,7 +159,17 @@ QVariant TGroupListModel::data(const QModelIndex& index, int role) const {
     const int32_t picture = PictureAt(index);
     if (picture < 0 || static_cast<size_t>(picture) >= cat_.Pictures.size())
         return {};
-    return fileData(picture, index.column(), role);
+    QVariant value = fileData(picture, index.column(), role);
+    // Another name of a file of the group: deleting it would free nothing.
+    if (role == Qt::DisplayRole && index.column() == FileColumn) {
+        for (const int32_t other : groups_[static_cast<size_t>(g)].Files) {
+            if (other != picture && facts_.OneFile(cat_, picture, other)) {
+                value = value.toString() + QStringLiteral("  (hard link)");
+                break;
+            }
+        }
+    }
+    return value;
 }
 
 bool TGroupListModel::setData(const QModelIndex& index, const QVariant& value, int role) {

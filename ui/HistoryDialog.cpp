@@ -64,7 +64,7 @@ void THistoryDialog::fill() {
     for (const HistoryStep& step : history_.Steps()) {
         const QString when = QDateTime::fromMSecsSinceEpoch(step.TimeMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const int restorable = step.Count(RestoreState::Restorable);
-        auto* top = new QTreeWidgetItem(tree_, {when + QStringLiteral("  (%1 files)").arg(step.Items.size()), {},
+        auto* top = new QTreeWidgetItem(tree_, {when + (step.Items.size() == 1 ? QStringLiteral("  (1 file)") : QStringLiteral("  (%1 files)").arg(step.Items.size())), {},
                                                restorable > 0 ? QStringLiteral("%1 can be restored").arg(restorable)
                                                               : QString()});
         top->setData(0, kStepRole, QVariant::fromValue<qint64>(step.Step));

@@ -7,6 +7,7 @@
 #include "history/RecordedActions.h"
 #include "history/UndoHistory.h"
 #include "platform/FileActions.h"
+#include "platform/FileFacts.h"
 #include "ui/ComparisonPane.h"
 #include "ui/FolderDialog.h"
 #include "ui/HistoryDialog.h"
@@ -406,7 +407,12 @@ void TResultsBrowser::ListView1Click() {
     pane_->SetPicture(PairSide::Left, left);
     QImage right = LoadPreview(cat.PicturePath(pair->PicIndex2), b.Width, b.Height, turned);
     pane_->SetPicture(PairSide::Right, right);
-    pane_->SetTexts(PictureInfoText(a, locale), PictureInfoText(b, locale), PercentText(pair->Similarity, locale));
+    // Two names of one file pair as byte-identical, but deleting either frees nothing: the pane says so.
+    const std::optional<FileFacts> factsA = ReadFileFacts(cat.PicturePath(pair->PicIndex1));
+    const std::optional<FileFacts> factsB = ReadFileFacts(cat.PicturePath(pair->PicIndex2));
+    const QString link = factsA && factsB && SameFile(*factsA, *factsB) ? QStringLiteral("  hard link") : QString();
+    pane_->SetTexts(PictureInfoText(a, locale) + link, PictureInfoText(b, locale) + link,
+                    PercentText(pair->Similarity, locale));
     DrawImageFrame(left);
     pane_->SetPicture(PairSide::Left, left);
     DrawImageFrame(right);

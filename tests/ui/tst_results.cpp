@@ -41,6 +41,7 @@
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -151,6 +152,7 @@ private slots:
 
     // The pane
     void paneShowsAJpegAndPngPair();
+    void paneSaysHardLink();
     void previewThatFailsKeepsWhatWasReplaced();
     void picturesOpenWhenTheirFilesExist();
     void swapWithASelectedRowSwapsThePair();
@@ -812,6 +814,24 @@ void TestResults::paneShowsAJpegAndPngPair() {
         QVERIFY(shown.width() <= view->Picture().width() && shown.height() <= view->Picture().height());
         QVERIFY(std::abs(shown.left() - (view->width() - shown.right() - 1)) <= 1);
     }
+}
+
+// Two names of one file pair as byte-identical; the pane says they are one file.
+void TestResults::paneSaysHardLink() {
+    auto w = NewWindow();
+    const int f = AddFolder(*w, QStringLiteral("links"));
+    const int a = AddPicture(*w, f, QStringLiteral("a.png"));
+    const int copy = AddPicture(*w, f, QStringLiteral("copy.png"));
+    QCOMPARE(::link(QFile::encodeName(PathOf(*w, a)).constData(),
+                    QFile::encodeName(PathOf(*w, a).replace(QStringLiteral("a.png"), QStringLiteral("b.png"))).constData()),
+             0);
+    const int b = AddPicture(*w, f, QStringLiteral("b.png"), 120, 90, false);
+    w->State().catalogue.Pictures[size_t(b)].Size = QFileInfo(PathOf(*w, a)).size();
+    SetPairs(*w, {{a, b, 100}, {a, copy, 90}});
+    QVERIFY2(Ctl(w).ImageLabel1->text().endsWith(QStringLiteral("  hard link")), qPrintable(Ctl(w).ImageLabel1->text()));
+    QVERIFY(Ctl(w).ImageLabel2->text().endsWith(QStringLiteral("  hard link")));
+    ClickRow(*w, 1);
+    QVERIFY(!Ctl(w).ImageLabel1->text().contains(QStringLiteral("hard link")));
 }
 
 void TestResults::previewThatFailsKeepsWhatWasReplaced() {
