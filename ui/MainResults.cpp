@@ -247,11 +247,13 @@ void TResultsBrowser::shareColumns() {
     if (columnsDragged_)
         return;
     QHeaderView* header = list_->horizontalHeader();
-    const int room = list_->viewport()->width() - header->sectionSize(2);
-    const int each = std::clamp(room / 2, S(kPathColumnMin), S(kPathColumnMax));
+    const int width = list_->viewport()->width();
+    const int each = std::clamp((width - S(kSimilarityColumnWidth)) / 2, S(kPathColumnMin), S(kPathColumnMax));
     sharingColumns_ = true;
     header->resizeSection(0, each);
     header->resizeSection(1, each);
+    // Past the path columns' widest, the similarity column takes the rest, so the header has no empty end.
+    header->resizeSection(2, std::max(S(kSimilarityColumnWidth), width - 2 * each));
     sharingColumns_ = false;
 }
 
