@@ -4,17 +4,15 @@
 
 #include "engine/CsvWriter.h"
 #include "engine/SortProcedures.h"
-#include "history/RecordedActions.h"
-#include "history/UndoHistory.h"
 #include "platform/FileActions.h"
 #include "platform/FileFacts.h"
 #include "ui/ComparisonPane.h"
 #include "ui/FolderDialog.h"
-#include "ui/HistoryDialog.h"
 #include "ui/MainComparisonView.h"
 #include "ui/MainFrame.h"
 #include "ui/PairListHold.h"
 #include "ui/PairListModel.h"
+#include "ui/RedrawPause.h"
 #include "ui/ResultsViews.h"
 
 #include <QAction>
@@ -26,9 +24,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSet>
 #include <QTableView>
-#include <QThread>
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -37,35 +33,12 @@ namespace {
 
 constexpr int kBottomPanelMin = 78;
 constexpr int kSummaryPanelHeight = 52;
-// A delete waits this long before its question, so the click has finished before the box appears.
-constexpr unsigned long kDeletePauseMs = 200;
 // Column widths in design units: the two path columns share what is left between these bounds.
 constexpr int kPathColumnMin = 100;
 constexpr int kPathColumnMax = 800;
 constexpr int kSimilarityColumnWidth = 100;
 constexpr int kSimilarityColumnMin = 50;
 constexpr int kRowHeight = 21;
-
-// Suspends the list's redrawing for the length of a file action or a sort, on every path out.
-class RedrawPause {
-public:
-    explicit RedrawPause(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
-    ~RedrawPause() { widget_->setUpdatesEnabled(true); }
-    RedrawPause(const RedrawPause&) = delete;
-    RedrawPause& operator=(const RedrawPause&) = delete;
-
-private:
-    QWidget* widget_;
-};
-
-QString ErrorCodeText(int code) {
-    return QStringLiteral("Error code = ") + QString::number(static_cast<unsigned>(code));
-}
-
-// A volume without a usable trash: the file stays, and the user may choose a permanent delete instead.
-QString NoTrashText() {
-    return QStringLiteral("It cannot be moved to the trash on this drive; nothing was deleted.");
-}
 
 }  // namespace
 
@@ -536,215 +509,6 @@ void TResultsBrowser::SwapImagesButtonClick() {
     model_->RowChanged(row);
     views_->PairsChanged();
     ListView1Click();
-}
-
-bool TResultsBrowser::refusedAsReference(int32_t picture, const QString& what) {
-    if (!views_->IsReference(picture))
-        return false;
-    frame_.Services().ShowMessage(frame_.Window(), MessageKind::Error,
-                                  what + kMessageLineBreak + QStringLiteral("It lies in a reference folder."),
-                                  MessageButtons::Ok);
-    return true;
-}
-
-bool TResultsBrowser::fileStillThere(const QString& path, const QString& name) {
-    if (QFileInfo::exists(path))
-        return true;
-    frame_.Services().ShowMessage(frame_.Window(), MessageKind::Error,
-                                  QStringLiteral("Cannot find this file:") + kMessageLineBreak + name,
-                                  MessageButtons::Ok);
-    return false;
-}
-
-// After a delete or a move, done or refused: the list takes the pair count again and keeps the row position
-// (or the last row), the window returns to its idle state and the pane shows the row now selected.
-void TResultsBrowser::refreshAfterFileAction(int row) {
-    const Catalogue& cat = frame_.State().catalogue;
-    SetResultRowCount(cat.PairCapacity);
-    list_->setUpdatesEnabled(true);
-    const int next = RowAfterFileAction(ResultRowCount(), row);
-    if (next >= 0)
-        list_->selectRow(next);
-    frame_.EnterIdleState();
-    showSelectedPair();
-}
-
-void TResultsBrowser::UndoLastStep() {
-    AppState& state = frame_.State();
-    if (!PairListFree(frame_.WindowState()) || !state.Journal)
-        return;
-    PlatformServices& services = frame_.Services();
-    // Another window or voralin-cli may have acted since.
-    state.Journal->Reload();
-    UndoHistory history(*state.Journal);
-    const std::optional<HistoryStep> step = history.LastUndoable();
-    if (!step) {
-        services.ShowMessage(frame_.Window(), MessageKind::Information, QStringLiteral("Nothing to undo."),
-                             MessageButtons::Ok);
-        return;
-    }
-    reportRestore(history.RestoreStep(step->Step));
-}
-
-void TResultsBrowser::reportRestore(const RestoreReport& report) {
-    {
-        RedrawPause pause(list_);
-        bringBack(report.Restored);
-    }
-    const bool whole = !report.Refused && report.NotRestored.empty();
-    frame_.Services().ShowMessage(frame_.Window(), whole ? MessageKind::Information : MessageKind::Error,
-                                  RestoreReportText(report, kMessageLineBreak), MessageButtons::Ok);
-}
-
-void TResultsBrowser::ShowHistory() {
-    AppState& state = frame_.State();
-    if (!PairListFree(frame_.WindowState()) || !state.Journal)
-        return;
-    state.Journal->Reload();
-    UndoHistory history(*state.Journal);
-    THistoryDialog dialog(history, [this](const RestoreReport& report) { reportRestore(report); }, frame_.Window());
-    frame_.Services().RunDialog(dialog);
-}
-
-void TResultsBrowser::NotADuplicate() {
-    AppState& state = frame_.State();
-    if (!PairListFree(frame_.WindowState()) || !state.Remembered)
-        return;
-    const std::optional<ActionTarget> left = targetOf(PairSide::Left);
-    const std::optional<ActionTarget> right = left ? targetOf(PairSide::Right) : std::nullopt;
-    if (!left || !right)
-        return;
-    Catalogue& cat = state.catalogue;
-    PlatformServices& services = frame_.Services();
-    const QString pathA = cat.PicturePath(left->PicIndex);
-    const QString pathB = cat.PicturePath(right->PicIndex);
-    const std::optional<FileIdentity> a = IdentityOf(pathA);
-    const std::optional<FileIdentity> b = IdentityOf(pathB);
-    if (!a || !b) {
-        const QString name = cat.Pictures[static_cast<size_t>((a ? right : left)->PicIndex)].FileName;
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("Cannot read this file:") + kMessageLineBreak + name, MessageButtons::Ok);
-        return;
-    }
-    if (*a == *b) {
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("These two files have the same content: they are duplicates."),
-                             MessageButtons::Ok);
-        return;
-    }
-    const bool added = state.Remembered->Remember(*a, pathA, *b, pathB);
-    if (added && !state.Remembered->Save()) {
-        state.Remembered->Forget(*a, *b);
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("Unable to write to ") + state.Remembered->File(), MessageButtons::Ok);
-        return;
-    }
-    RedrawPause pause(list_);
-    cat.RemovePairAt(model_->PairOfRow(left->Row));
-    refreshAfterFileAction(left->Row);
-}
-
-void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {
-    Catalogue& cat = frame_.State().catalogue;
-    if (restored.empty() || cat.LastPicIndex < 0)
-        return;
-    QSet<QString> paths;
-    for (const JournalRecord& r : restored)
-        paths.insert(r.Source);
-    // Only pictures this list forgot can come back into it; files of an earlier search wait for the next one.
-    std::vector<int32_t> pictures;
-    for (int32_t k = 0; k <= cat.LastPicIndex && static_cast<size_t>(k) < cat.Pictures.size(); ++k)
-        if (cat.Pictures[static_cast<size_t>(k)].Deleted && paths.contains(cat.PicturePath(k)))
-            pictures.push_back(k);
-    if (pictures.empty() || cat.RestorePicturePairs(pictures) == 0)
-        return;
-    SetResultRowCount(cat.PairCapacity);
-    // The first pair that came back is the one shown.
-    const int32_t first = pictures.front();
-    for (int32_t i = 0; i <= cat.LastPairIndex; ++i) {
-        const TPicturePair& p = cat.PicturePairs[static_cast<size_t>(i)];
-        if (p.PicIndex1 == first || p.PicIndex2 == first) {
-            const int row = model_->RowOfPair(i);
-            if (row >= 0) {
-                list_->selectRow(row);
-                list_->scrollTo(model_->index(row, 0));
-            }
-            break;
-        }
-    }
-    showSelectedPair();
-}
-
-void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
-    if (!PairListFree(frame_.WindowState()))
-        return;
-    const std::optional<ActionTarget> target = targetOf(side);
-    if (!target)
-        return;
-    Catalogue& cat = frame_.State().catalogue;
-    const TSettings& settings = frame_.State().settings;
-    PlatformServices& services = frame_.Services();
-    const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
-    const QString path = cat.PicturePath(target->PicIndex);
-    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot delete file ") + name) ||
-        !fileStillThere(path, name))
-        return;
-    QThread::msleep(kDeletePauseMs);
-    const bool toTrash = settings.MoveToRecycle && !forGood;
-    // A deletion for good asked for by its own key is always confirmed, whatever the setting says.
-    if ((forGood || !settings.DeleteWithoutAsking) &&
-        services.ShowMessage(frame_.Window(), MessageKind::Confirmation,
-                             (forGood ? QStringLiteral("Do you really want to delete permanently")
-                                      : QStringLiteral("Do you really want to delete")) +
-                                 kMessageLineBreak + name,
-                             toTrash ? MessageButtons::YesNo : MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes)
-        return;
-
-    RedrawPause pause(list_);
-    const FileOpResult result = RecordedFileActions(frame_.State().Journal.get())
-                                    .Delete(path, toTrash,
-                                            [&services](const QString& p) { return services.MoveToTrash(p); });
-    if (result.ok)
-        ForgetPicture(cat, target->PicIndex);
-    else
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("Cannot delete file ") + name + kMessageLineBreak +
-                                 (result.trashUnavailable ? NoTrashText() : ErrorCodeText(result.errorCode)),
-                             MessageButtons::Ok);
-    refreshAfterFileAction(target->Row);
-}
-
-void TResultsBrowser::MovePicture(PairSide side) {
-    if (!PairListFree(frame_.WindowState()))
-        return;
-    const std::optional<ActionTarget> target = targetOf(side);
-    if (!target)
-        return;
-    Catalogue& cat = frame_.State().catalogue;
-    PlatformServices& services = frame_.Services();
-    const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
-    const QString path = cat.PicturePath(target->PicIndex);
-    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot move file ") + name) ||
-        !fileStillThere(path, name))
-        return;
-    folderDialog_.Caption = QStringLiteral("Move ") + name + QStringLiteral(" to selected folder");
-    if (!folderDialog_.Execute())
-        return;
-
-    RedrawPause pause(list_);
-    const FileOpResult result =
-        RecordedFileActions(frame_.State().Journal.get()).Move(path, MoveDestination(folderDialog_.Directory, name));
-    if (result.ok) {
-        ForgetPicture(cat, target->PicIndex);
-        services.ShowMessage(frame_.Window(), MessageKind::Information, name + QStringLiteral(" moved successfully"),
-                             MessageButtons::Ok);
-    } else {
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("Cannot move file ") + name + kMessageLineBreak +
-                                 ErrorCodeText(result.errorCode),
-                             MessageButtons::Ok);
-    }
-    refreshAfterFileAction(target->Row);
 }
 
 void TResultsBrowser::SavelistofdupliacatestoCSV1Click() {
