@@ -117,6 +117,9 @@ private:
     // No pair to show: the pane as at the start of a search.
     void clearPane();
     bool fileStillThere(const QString& path, const QString& name);
+    // The picture a delete or move on `side` touches: only between searches, when the pane shows it, it lies
+    // outside the reference folders (else says so, after `refusal` and its name) and its file is there.
+    std::optional<ActionTarget> fileActionTarget(PairSide side, const QString& refusal);
     void refreshAfterFileAction(int row);
     // The pair of the selected row (under the filter a row is not the pair of that number), or -1.
     int selectedPair() const;

@@ -172,10 +172,21 @@ void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {
     showSelectedPair();
 }
 
-void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
+std::optional<ActionTarget> TResultsBrowser::fileActionTarget(PairSide side, const QString& refusal) {
     if (!PairListFree(frame_.WindowState()))
-        return;
+        return std::nullopt;
     const std::optional<ActionTarget> target = targetOf(side);
+    if (!target)
+        return std::nullopt;
+    const Catalogue& cat = frame_.State().catalogue;
+    const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
+    if (refusedAsReference(target->PicIndex, refusal + name) || !fileStillThere(cat.PicturePath(target->PicIndex), name))
+        return std::nullopt;
+    return target;
+}
+
+void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
+    const std::optional<ActionTarget> target = fileActionTarget(side, QStringLiteral("Cannot delete file "));
     if (!target)
         return;
     Catalogue& cat = frame_.State().catalogue;
@@ -183,9 +194,6 @@ void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
     PlatformServices& services = frame_.Services();
     const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
     const QString path = cat.PicturePath(target->PicIndex);
-    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot delete file ") + name) ||
-        !fileStillThere(path, name))
-        return;
     QThread::msleep(kDeletePauseMs);
     const bool toTrash = settings.MoveToRecycle && !forGood;
     // A deletion for good asked for by its own key is always confirmed, whatever the setting says.
@@ -212,18 +220,13 @@ void TResultsBrowser::DeletePicture(PairSide side, bool forGood) {
 }
 
 void TResultsBrowser::MovePicture(PairSide side) {
-    if (!PairListFree(frame_.WindowState()))
-        return;
-    const std::optional<ActionTarget> target = targetOf(side);
+    const std::optional<ActionTarget> target = fileActionTarget(side, QStringLiteral("Cannot move file "));
     if (!target)
         return;
     Catalogue& cat = frame_.State().catalogue;
     PlatformServices& services = frame_.Services();
     const QString name = cat.Pictures[static_cast<size_t>(target->PicIndex)].FileName;
     const QString path = cat.PicturePath(target->PicIndex);
-    if (refusedAsReference(target->PicIndex, QStringLiteral("Cannot move file ") + name) ||
-        !fileStillThere(path, name))
-        return;
     folderDialog_.Caption = QStringLiteral("Move ") + name + QStringLiteral(" to selected folder");
     if (!folderDialog_.Execute())
         return;
