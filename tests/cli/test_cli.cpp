@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -274,6 +275,70 @@ TEST_F(CliTest, ThreadsAndCacheGiveTheSameCsv) {
         EXPECT_EQ(run.out, plain.out) << args.join(' ').toStdString();
     }
     EXPECT_GT(cacheFiles().size(), before.size());
+}
+
+// Every kind of hostile entry in one folder beside real pairs: the search ends, the CSV is the same without the
+// cache, with a cold one and with a warm one, and no entry of the folder is changed, moved or replaced.
+TEST_F(CliTest, AFolderOfEveryHostileEntryEndsAndChangesNothing) {
+    const QString h = dir_.filePath("hostile");
+    ASSERT_TRUE(QDir().mkpath(h + "/loop") && QDir().mkpath(h + "/dir.jpg"));
+    const auto at = [&h](const char* name) { return QFile::encodeName(h + '/' + QLatin1String(name)); };
+    const QImage picture = fixtures::MakeNaturalPicture(320, 240, 7);
+    fixtures::WriteImage(h + "/real.png", picture, "png");
+    fixtures::WriteBytes(h + "/real copy.jpg", fixtures::EncodeJpeg(picture, {.Quality = 80}));
+    const QByteArray jpeg = fixtures::EncodeJpeg(picture, {.Quality = 90});
+    fixtures::WriteBytes(h + "/cut.jpg", jpeg.left(jpeg.size() / 3));
+    QByteArray flipped = jpeg;
+    for (qsizetype i = 200; i < flipped.size(); i += 97)
+        flipped[i] = static_cast<char>(flipped[i] ^ 0x5a);
+    fixtures::WriteBytes(h + "/flipped.jpg", flipped);
+    // A PNG header that claims 65535 x 65535 pixels, and nothing behind it.
+    fixtures::WriteBytes(h + "/huge.png", QByteArray::fromHex("89504e470d0a1a0a0000000d494844520000ffff0000ffff0806000000"));
+    fixtures::WriteBytes(h + "/empty.gif", {});
+    fixtures::WriteBytes(h + QStringLiteral("/new\nline.png"), fixtures::EncodeImage(picture, "png"));
+    ASSERT_EQ(::link(at("real.png").constData(), at("hard link.png").constData()), 0);
+    ASSERT_EQ(::symlink("real.png", at("link.png").constData()), 0);
+    ASSERT_EQ(::symlink("missing.png", at("dangling.png").constData()), 0);
+    ASSERT_EQ(::symlink("..", at("loop/up").constData()), 0);
+    ASSERT_EQ(::mkfifo(at("fifo.jpg").constData(), 0600), 0);
+    // A device where one may be made; the fifo stands for it otherwise.
+    [[maybe_unused]] const bool device = ::mknod(at("device.tif").constData(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    fixtures::WriteBytes(h + "/unreadable.bmp", fixtures::EncodeImage(picture, "bmp"));
+    ASSERT_EQ(::chmod(at("unreadable.bmp").constData(), 0), 0);
+
+    // What every entry is: its kind, size, time and, for a regular file, its content.
+    const auto snapshot = [&h] {
+        std::map<QString, QString> entries;
+        QDirIterator it(h, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString p = it.next();
+            struct stat st {};
+            if (::lstat(QFile::encodeName(p).constData(), &st) != 0)
+                continue;
+            QString facts = QStringLiteral("%1 %2 %3 %4")
+                                .arg(st.st_mode)
+                                .arg(st.st_size)
+                                .arg(st.st_mtim.tv_sec)
+                                .arg(st.st_mtim.tv_nsec);
+            if (S_ISREG(st.st_mode) && (st.st_mode & 0444) != 0)
+                facts += ' ' + QCryptographicHash::hash(fixtures::ReadBytes(p), QCryptographicHash::Sha256).toHex();
+            entries[p] = facts;
+        }
+        return entries;
+    };
+    const std::map<QString, QString> before = snapshot();
+    const CliRun plain = runCli({"--quiet", "--no-cache", h});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_TRUE(plain.out.contains("real.png")) << plain.out.toStdString();
+    EXPECT_TRUE(plain.out.contains("real copy.jpg")) << plain.out.toStdString();
+    EXPECT_TRUE(plain.out.contains("hard link.png")) << plain.out.toStdString();
+    for (int run = 0; run < 2; ++run) {
+        const CliRun cached = runCli({"--quiet", h});
+        EXPECT_EQ(cached.exitCode, 0);
+        EXPECT_EQ(cached.out, plain.out) << "run " << run;
+    }
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(CliTest, OutputFileGetsTheSameBytes) {
