@@ -10,7 +10,7 @@
 
 #include "BenchCommon.h"
 
-#include "../tests/core/PictureFixtures.h"
+#include "core/PictureFixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

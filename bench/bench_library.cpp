@@ -7,7 +7,7 @@
 //   bench_library run SET_DIR CLI [--threads N] [--no-cache]
 #include "SyntheticSignatures.h"
 
-#include "../tests/core/PictureFixtures.h"
+#include "core/PictureFixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -9,7 +9,7 @@
 #include "engine/PairMatcher.h"
 #include "platform/Memory.h"
 
-#include "../tests/core/PictureFixtures.h"
+#include "core/PictureFixtures.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

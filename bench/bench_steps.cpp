@@ -4,7 +4,7 @@
 //   bench_steps [PICTURES] [ROUNDS]
 #include "picture/PictureProcessing.h"
 
-#include "../tests/core/PictureFixtures.h"
+#include "core/PictureFixtures.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
