@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs every test twice: a plain build, and one under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero when anything fails in either.
+# Installs what is needed, then builds and runs every test twice: a plain build that treats warnings as
+# errors, and one under AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero when anything fails
+# in either.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -38,7 +39,7 @@ run_suite() {
     fi
 }
 
-run_suite build
+run_suite build -DVORALIN_WERROR=ON
 (
     # Libraries outside the program (fontconfig, the GL and D-Bus plugins) keep allocations for the life of
     # the process on purpose; the suppressions name only those.
