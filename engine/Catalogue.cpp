@@ -2,6 +2,7 @@
 #include "engine/Catalogue.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
 namespace {
@@ -18,7 +19,9 @@ template <typename Vec> void Catalogue::resizeChecked(Vec& v, int64_t n) {
 }
 
 QString Catalogue::PicturePath(int32_t picIndex) const {
+    assert(picIndex >= 0 && static_cast<size_t>(picIndex) < Pictures.size());
     const TPicInfo& p = Pictures[static_cast<size_t>(picIndex)];
+    assert(p.PathInd >= 0 && static_cast<size_t>(p.PathInd) < FolderPaths.size());
     return FolderPaths[static_cast<size_t>(p.PathInd)] + p.FileName;
 }
 
@@ -48,6 +51,8 @@ void Catalogue::AllocateInitial() {
 
 void Catalogue::AppendFolderPath(const QString& path) {
     ++LastPathIndex;
+    // Growth keeps the array ahead of the counter, so the slot exists already.
+    assert(LastPathIndex >= 0 && static_cast<size_t>(LastPathIndex) < FolderPaths.size());
     FolderPaths[static_cast<size_t>(LastPathIndex)] = path;
     if (needsGrowth(LastPathIndex, PathCapacity)) {
         resizeChecked(FolderPaths, int64_t(PathCapacity) + kGrowthStep);
@@ -57,6 +62,7 @@ void Catalogue::AppendFolderPath(const QString& path) {
 
 void Catalogue::AppendPicture(TPicInfo record) {
     ++LastPicIndex;
+    assert(LastPicIndex >= 0 && static_cast<size_t>(LastPicIndex) < Pictures.size());
     Pictures[static_cast<size_t>(LastPicIndex)] = std::move(record);
 }
 
@@ -68,6 +74,9 @@ void Catalogue::ApplyPictureGrowth() {
 }
 
 void Catalogue::TrimPicturesAndPaths() {
+    // A trim only ever drops the unused tail.
+    assert(static_cast<size_t>(LastPathIndex + 1) <= FolderPaths.size());
+    assert(static_cast<size_t>(LastPicIndex + 1) <= Pictures.size());
     PathCapacity = LastPathIndex + 1;
     PicCapacity = LastPicIndex + 1;
     FolderPaths.resize(static_cast<size_t>(PathCapacity));
@@ -89,6 +98,7 @@ void Catalogue::AllocatePairs() {
 
 void Catalogue::AppendPair(const TPicturePair& pair) {
     ++LastPairIndex;
+    assert(LastPairIndex >= 0 && static_cast<size_t>(LastPairIndex) < PicturePairs.size());
     PicturePairs[static_cast<size_t>(LastPairIndex)] = pair;
     if (needsGrowth(LastPairIndex, PairCapacity)) {
         resizeChecked(PicturePairs, int64_t(PairCapacity) + kGrowthStep);
@@ -97,12 +107,14 @@ void Catalogue::AppendPair(const TPicturePair& pair) {
 }
 
 void Catalogue::TrimPairs() {
+    assert(static_cast<size_t>(LastPairIndex + 1) <= PicturePairs.size());
     PairCapacity = LastPairIndex + 1;
     PicturePairs.resize(static_cast<size_t>(PairCapacity));
     PicturePairs.shrink_to_fit();
 }
 
 template <typename Pred> void Catalogue::removePairsWhere(Pred holdsGone) {
+    assert(static_cast<size_t>(LastPairIndex + 1) <= PicturePairs.size());
     ++removals_;
     TPicturePairs kept;
     kept.reserve(static_cast<size_t>(LastPairIndex + 1));

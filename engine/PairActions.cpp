@@ -2,6 +2,7 @@
 #include "engine/PairActions.h"
 
 #include <algorithm>
+#include <cassert>
 
 bool ValidPicture(const Catalogue& catalogue, int32_t picIndex) {
     return picIndex >= 0 && picIndex <= catalogue.LastPicIndex &&
@@ -47,6 +48,8 @@ int32_t PairIndexOf(const Catalogue& catalogue, int32_t left, int32_t right) {
 }
 
 void ForgetPicture(Catalogue& catalogue, int32_t picIndex) {
+    // Callers take the index from ActionTargetOf, which has checked it.
+    assert(ValidPicture(catalogue, picIndex));
     catalogue.RemovePicturePairs(picIndex);
     catalogue.Pictures[static_cast<size_t>(picIndex)].Deleted = true;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test twice: a plain build that treats warnings as
-# errors, and one under AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero when anything fails
-# in either.
+# errors, and one under AddressSanitizer and UndefinedBehaviorSanitizer with assertions kept. Exits non-zero
+# when anything fails in either.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -46,7 +46,7 @@ run_suite build -DVORALIN_WERROR=ON
     export ASAN_OPTIONS="detect_leaks=$leaks:abort_on_error=0:strict_string_checks=0:detect_stack_use_after_return=0"
     export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    run_suite build-sanitize -DVORALIN_SANITIZE=ON
+    run_suite build-sanitize -DVORALIN_SANITIZE=ON -DVORALIN_ASSERTS=ON
     exit $status
 ) || status=1
 
