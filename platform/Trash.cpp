@@ -113,6 +113,8 @@ int WriteInfoFile(int fd, const QByteArray& text) {
 
 }  // namespace
 
+QString UserTrashFolderName() { return QStringLiteral(".Trash-") + OwnUid(); }
+
 QString HomeTrashFolder() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
@@ -293,7 +295,7 @@ bool TrashFolderRule::IsInsideTrash(const QString& canonical) {
         return true;
 
     static const QString kShared = QStringLiteral(".Trash");
-    const QString own = QStringLiteral(".Trash-") + OwnUid();
+    const QString own = UserTrashFolderName();
     // Only a component named like a volume's trash costs a look at the disk, and each such folder once.
     qsizetype start = 1;
     while (start < canonical.size()) {

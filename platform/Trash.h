@@ -13,6 +13,9 @@
 // an absolute path. Not created here.
 QString HomeTrashFolder();
 
+// The name of this user's own trash folder at the top of a volume: `.Trash-UID`.
+QString UserTrashFolderName();
+
 // The trash a file on the volume whose top folder is `topFolder` goes to, created when missing:
 // `topFolder/.Trash/UID` when `.Trash` is a real folder (not a link) with the sticky bit, else
 // `topFolder/.Trash-UID`. Empty when neither can be used (the volume is read-only, a name is taken by a

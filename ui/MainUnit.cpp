@@ -4,6 +4,7 @@
 #include "ui/MainUnit.h"
 
 #include "history/WindowMemory.h"
+#include "platform/Trash.h"
 #include "settings/SettingsStore.h"
 #include "ui/DesignUnits.h"
 #include "ui/ErrorReport.h"
@@ -33,7 +34,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <unistd.h>
 
 static void InitVoralinResources() {
     // The resources live in a static library; without this call the linker may drop them.
@@ -342,7 +342,7 @@ void TMainForm::ShowStartCaption(bool searching) {
 // Start-up and shut-down
 
 void TMainForm::FormCreate() {
-    state_.RecycleFolderName = QStringLiteral(".Trash-%1/").arg(getuid());
+    state_.RecycleFolderName = UserTrashFolderName() + QLatin1Char('/');
     setAcceptDrops(true);
     state_.SystemNumberFormat = QLocale::system();
     driver_ = std::make_unique<SearchDriver>(state_.catalogue, state_.settings, *this, state_.SystemNumberFormat,
