@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth dbus-x11 imagemagick
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
-  dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
+  dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion python3
 )
 
 missing=()
