@@ -3,13 +3,12 @@
 // choice sends it to one library only; otherwise the first byte names the format.
 #include "engine/PairMatcher.h"
 #include "fuzz/FuzzFormats.h"
+#include "fuzz/FuzzWork.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -22,12 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     // Qt's image plugins are found through the application object.
     static QCoreApplication app(*argc, *argv);
-    // Files go to memory where the system offers it: the target writes one per input.
-    const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
-                                                                   : QString();
-    workFolder = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
-    if (!workFolder->isValid())
-        std::abort();
+    workFolder = MakeFuzzWorkFolder();
     return 0;
 }
 
@@ -42,12 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ++data;
     --size;
 #endif
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            std::abort();
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    }
+    WriteFuzzInput(path, data, size);
 
     // The matcher's own source: the same decoding, grey palette and signature steps as a search.
     DecodingPictureSource source(100, 100);
@@ -55,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TWaveletCoefs pos{}, neg{};
     try {
         const LoadResult size = source.Measure(0, path);
-        if (size.Width <= 0 || size.Height <= 0)
-            std::abort();  // a decoded picture always has a size
+        Require(size.Width > 0 && size.Height > 0);  // a decoded picture always has a size
         source.Sign(*m, pos, neg);
         // The comparison pane's preview takes the same decoder at another reduction.
         LoadPreviewPicture(path, 2);

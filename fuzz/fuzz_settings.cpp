@@ -1,5 +1,6 @@
 // The settings file as the program meets it: any bytes through the INI reader and LoadSettings, then a save
 // that must keep every value the reader saw.
+#include "fuzz/FuzzWork.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 
@@ -7,19 +8,12 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 QTemporaryDir* workFolder = nullptr;
 
 QString Folder() { return workFolder->path() + QLatin1Char('/'); }
-
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 bool SameSettings(const TSettings& a, const TSettings& b)
 {
@@ -35,10 +29,7 @@ bool SameSettings(const TSettings& a, const TSettings& b)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
-                                                                   : QString();
-    workFolder = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
-    Require(workFolder->isValid());
+    workFolder = MakeFuzzWorkFolder();
     return 0;
 }
 

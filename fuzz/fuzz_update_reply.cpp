@@ -1,20 +1,14 @@
 // Any reply a web server could send to the update check: status, Content-Type and body.
 // Input: one byte of flags, two bytes of status, the Content-Type up to the first newline, then the body.
+#include "fuzz/FuzzWork.h"
 #include "ui/UpdateReply.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 // The update window's own limit on a version file.
 constexpr qint64 kMaxBody = 4096;
-
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 }  // namespace
 

@@ -1,8 +1,12 @@
-// Writes the seed corpora of the fuzz targets into <output>/picture, <output>/cache, <output>/settings and
-// <output>/update_reply: small valid inputs of every kind, so the fuzzer starts from deep inside each parser.
+// Writes the seed corpora of the fuzz targets into <output>/<target without "fuzz_">: picture (and jpg, png,
+// gif, bmp, tif, cr2 for the targets of one type), cache, memo, journal, pairs, window, settings and
+// update_reply. Small valid inputs of every kind, so the fuzzer starts from deep inside each parser.
 #include "core/PictureFixtures.h"
 #include "engine/PartnerMemo.h"
 #include "engine/SignatureCache.h"
+#include "history/ActionJournal.h"
+#include "history/RememberedPairs.h"
+#include "history/WindowMemory.h"
 #include "fuzz/FuzzFormats.h"
 #include "fuzz/FuzzListing.h"
 
@@ -15,16 +19,21 @@
 namespace {
 
 enum FormatIndex : uint8_t { kJpg, kPng, kGif, kBmp, kTif, kCr2 };
+// The seed folders of the targets of one type, by format index.
+constexpr const char* kTypeFolders[] = {"jpg", "png", "gif", "bmp", "tif", "cr2"};
 
 void Put(const QString& folder, const QString& name, const QByteArray& bytes)
 {
-    QDir().mkpath(folder);
-    fixtures::WriteBytes(folder + QLatin1Char('/') + name, bytes);
+    const QString clean = QDir::cleanPath(folder);
+    QDir().mkpath(clean);
+    fixtures::WriteBytes(clean + QLatin1Char('/') + name, bytes);
 }
 
+// The all-types target's seed behind its format byte, and the same content alone for its type's target.
 void PutPicture(const QString& folder, const char* name, FormatIndex format, const QByteArray& content)
 {
     Put(folder, QString::fromLatin1(name), QByteArray(1, static_cast<char>(format)) + content);
+    Put(folder + QStringLiteral("/../") + QLatin1String(kTypeFolders[format]), QString::fromLatin1(name), content);
 }
 
 // Small sizes keep each execution fast; the fuzzer grows them where that finds something new.
@@ -131,7 +140,69 @@ void CacheSeeds(const QString& folder)
         memo.Keep(i, PartnerMatch{i - 1, 50.0 + i});
     }
     memo.Save();
-    Put(folder, QStringLiteral("memo"), QByteArray(1, '\1') + fixtures::ReadBytes(memo.FileName()));
+    const QByteArray memoBytes = fixtures::ReadBytes(memo.FileName());
+    Put(folder, QStringLiteral("memo"), QByteArray(1, '\1') + memoBytes);
+    Put(folder + QStringLiteral("/../memo"), QStringLiteral("memo"), memoBytes);
+}
+
+// Without its check at the end of each line, for the journal target's sealing mode.
+QByteArray Unsealed(const QByteArray& text)
+{
+    QByteArray out;
+    for (const QByteArray& line : text.split('\n')) {
+        if (!line.isEmpty())
+            out += line.left(line.lastIndexOf(' ')) + '\n';
+    }
+    return out;
+}
+
+// A journal of each action and outcome, a remembered pair list, a window state; the journal both as it
+// stands (first byte even) and without its checks (odd).
+void HistorySeeds(const QString& out)
+{
+    QTemporaryDir work;
+    const QString journalFile = work.filePath(QStringLiteral("actions.journal"));
+    {
+        ActionJournal journal(journalFile);
+        const int64_t batch = journal.NewStep();
+        const QByteArray digest(64, 'a');
+        const int64_t trashed = journal.Begin(batch, JournalAction::Trash, QStringLiteral("/p/a b.jpg"), QString(),
+                                              10, 1000, digest);
+        journal.Confirm(trashed, FileOpResult{true, 0, false, QStringLiteral("/t/files/a b.jpg")});
+        const int64_t moved = journal.Begin(batch, JournalAction::Move, QStringLiteral("/p/c%.png"),
+                                            QStringLiteral("/q/c%.png"), 20, 2000, digest);
+        journal.Confirm(moved, FileOpResult{true, 0, false, QStringLiteral("/q/c%.png")});
+        journal.MarkRestored(moved);
+        const int64_t failed = journal.Begin(0, JournalAction::Delete, QStringLiteral("/p/d.gif"), QString(), -1, 0,
+                                             QByteArray());
+        journal.Confirm(failed, FileOpResult{false, 13, false, QString()});
+        journal.Begin(0, JournalAction::Delete, QStringLiteral("/p/e.tif"), QString(), 5, 3000, digest);
+    }
+    const QByteArray journal = fixtures::ReadBytes(journalFile);
+    Put(out + QStringLiteral("/journal"), QStringLiteral("as-written"), QByteArray(1, '\0') + journal);
+    Put(out + QStringLiteral("/journal"), QStringLiteral("unsealed"), QByteArray(1, '\1') + Unsealed(journal));
+
+    const QString pairsFile = work.filePath(QStringLiteral("not-duplicates"));
+    {
+        RememberedPairs pairs(pairsFile);
+        pairs.Remember({10, QByteArray(64, 'a')}, QStringLiteral("/p/a b.jpg"), {20, QByteArray(64, 'b')},
+                       QStringLiteral("/p/\u00e9%.png"));
+        pairs.Remember({30, QByteArray(64, 'c')}, QString(), {10, QByteArray(64, 'a')}, QStringLiteral("/q"));
+        pairs.Save();
+    }
+    Put(out + QStringLiteral("/pairs"), QStringLiteral("two"), fixtures::ReadBytes(pairsFile));
+
+    const QString windowFile = WindowMemoryFile(work.path() + QLatin1Char('/'));
+    WindowMemory memory;
+    memory.Folders = {{QStringLiteral("/p/"), false}, {QStringLiteral("/q r/"), true}};
+    memory.Geometry = QByteArray("\x01\xd9\xd0\xcb\0\x03", 6);
+    memory.Splitters[QStringLiteral("main")] = QByteArray("\0\0\0\xff", 4);
+    memory.Columns[QStringLiteral("pairs")] = {120, 80, 0};
+    memory.SortColumn = 2;
+    memory.SortDescending = true;
+    memory.View = QStringLiteral("groups");
+    WriteWindowMemory(windowFile, memory);
+    Put(out + QStringLiteral("/window"), QStringLiteral("full"), fixtures::ReadBytes(windowFile));
 }
 
 }  // namespace
@@ -146,6 +217,7 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[1]);
     PictureSeeds(out + QStringLiteral("/picture"));
     CacheSeeds(out + QStringLiteral("/cache"));
+    HistorySeeds(out);
     SettingsSeeds(out + QStringLiteral("/settings"));
     ReplySeeds(out + QStringLiteral("/update_reply"));
     return 0;

@@ -10,7 +10,9 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-    targets=(fuzz_picture fuzz_cache fuzz_settings fuzz_update_reply fuzz_webp fuzz_heic fuzz_avif fuzz_jxl fuzz_nef)
+    targets=(fuzz_picture fuzz_jpg fuzz_png fuzz_gif fuzz_bmp fuzz_tif fuzz_cr2 fuzz_webp fuzz_heic fuzz_avif
+             fuzz_jxl fuzz_nef fuzz_cache fuzz_memo fuzz_journal fuzz_pairs fuzz_window fuzz_settings
+             fuzz_update_reply)
 build=${VORALIN_FUZZ_BUILD:-build-fuzz}
 work=${VORALIN_FUZZ_WORK:-fuzz/work}
 jobs=${VORALIN_FUZZ_JOBS:-2}

@@ -1,0 +1,33 @@
+// What every target needs around its input: a folder of its own to write files into, and the check that
+// stops the run where an expectation fails.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+inline void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// In memory where the system offers it: the targets write one file or more per input.
+inline QTemporaryDir* MakeFuzzWorkFolder()
+{
+    const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
+                                                                   : QString();
+    QTemporaryDir* folder = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
+    Require(folder->isValid());
+    return folder;
+}
+
+inline void WriteFuzzInput(const QString& path, const uint8_t* data, size_t size)
+{
+    QFile file(path);
+    Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    Require(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) == qint64(size));
+}
