@@ -103,6 +103,9 @@ void ActionJournal::Parse(const QByteArray& text) {
             r.TimeMs = time;
             r.Source = decodePath(f[6]);
             r.Target = decodePath(f[7]);
+            // Every action has a file; a record without one was not written by the journal.
+            if (r.Source.isEmpty())
+                continue;
             r.Digest = f[10] == kEmpty ? QByteArray() : f[10];
             lastStep_ = std::max(lastStep_, r.Step);
             byId_.emplace(id, records_.size());

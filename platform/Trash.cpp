@@ -251,10 +251,17 @@ FileOpResult RestoreFromTrash(const QString& entryFile, const QString& originalP
 }
 
 QStringList TrashEntriesFor(const QString& originalPath) {
+    // No file has an empty path, and QFileInfo makes no folder of one.
+    if (originalPath.isEmpty())
+        return {};
     const QString absolute = QFileInfo(originalPath).absoluteFilePath();
     QString folder = QFileInfo(absolute).absolutePath();
-    while (!QFileInfo::exists(folder) && folder != QLatin1String("/"))
-        folder = QFileInfo(folder).absolutePath();
+    while (!QFileInfo::exists(folder) && folder != QLatin1String("/")) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
     const QString real = RealPath(folder);
     const QString top = VolumeTopOf(real.isEmpty() ? folder : real);
     const QString topSlash = top == QLatin1String("/") ? top : top + QLatin1Char('/');

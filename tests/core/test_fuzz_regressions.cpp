@@ -1,14 +1,19 @@
 // Every input the fuzz targets once failed on, replayed through the same steps: picture-*.fuzz through
 // decoding and signature (first byte: the format, as in fuzz/FuzzFormats.h), type-<extension>-*.fuzz as one
 // file of that type, settings-*.fuzz through the
-// settings file's load and save. Each must end in a clean result or a PictureError.
+// settings file's load and save, journal-*.fuzz as the journal of file actions through the undo list. Each
+// must end in a clean result or a PictureError.
 #include "engine/PairMatcher.h"
 #include "fuzz/FuzzFormats.h"
+#include "history/ActionJournal.h"
+#include "history/UndoHistory.h"
 #include "settings/SettingsStore.h"
 
 #include "PictureFixtures.h"
+#include "ScopedEnvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -118,6 +123,41 @@ TEST_P(SettingsRegression, LoadSaveLoadKeepsTheValues)
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, SettingsRegression, testing::ValuesIn(Inputs("settings-*.fuzz")), CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SettingsRegression);
+
+// The journal as the history window reads it, with the trash it looks into kept in the test's folder: every
+// record kept is listed. Returns how many were kept.
+size_t ListJournal(const QByteArray& text)
+{
+    QTemporaryDir dir;
+    const ScopedEnvironment data("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    const QString file = dir.filePath(QStringLiteral("actions.journal"));
+    fixtures::WriteBytes(file, text);
+    ActionJournal journal(file);
+    UndoHistory history(journal);
+    size_t listed = 0;
+    for (const HistoryStep& step : history.Steps())
+        listed += step.Items.size();
+    EXPECT_EQ(listed, journal.Records().size());
+    history.LastUndoable();
+    return journal.Records().size();
+}
+
+class JournalRegression : public testing::TestWithParam<std::string> {};
+
+TEST_P(JournalRegression, IsListedWholeAndInTime)
+{
+    ListJournal(Input(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fuzz, JournalRegression, testing::ValuesIn(Inputs("journal-*.fuzz")), CaseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(JournalRegression);
+
+// A begin record with a valid check but no file: listing it looked for the file's trash entries from an
+// empty path, whose parent folder never reached "/".
+TEST(JournalRegressionNamed, ATrashRecordWithoutAFileIsNotKept)
+{
+    EXPECT_EQ(ListJournal(Input("journal-trash-of-an-empty-path.fuzz")), 0u);
+}
 
 // The regression named after the fault: a BMP 16 777 225 rows tall within the memory ceiling, which the
 // decoder built and converted before the JPEG step could refuse a side over 65500.

@@ -137,6 +137,11 @@ TEST_F(TrashTest, TheSameNameTwiceGivesTwoEntries) {
               QFile::encodeName(root_ + "three/a.jpg"));
 }
 
+// An empty path has no folder to climb from; the search for its entries used to run forever.
+TEST_F(TrashTest, AnEmptyPathHasNoEntries) {
+    EXPECT_TRUE(TrashEntriesFor(QString()).isEmpty());
+}
+
 TEST_F(TrashTest, AMissingFileLeavesNoEntry) {
     const FileOpResult result = MoveFileToTrash(root_ + "gone.jpg");
     EXPECT_FALSE(result.ok);
