@@ -85,10 +85,15 @@ bool IsVolumeTop(const QString& folder) {
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
-// The top folder of the volume holding `folder` (a real path).
+// The top folder of the volume holding `folder` (a real path). A folder that is its own parent ends the climb
+// too: a path QFileInfo takes for a Qt resource (":p/a.jpg") never reaches "/".
 QString VolumeTopOf(QString folder) {
-    while (folder != QLatin1String("/") && !IsVolumeTop(folder))
-        folder = QFileInfo(folder).absolutePath();
+    while (folder != QLatin1String("/") && !IsVolumeTop(folder)) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
     return folder;
 }
 

@@ -137,9 +137,11 @@ TEST_F(TrashTest, TheSameNameTwiceGivesTwoEntries) {
               QFile::encodeName(root_ + "three/a.jpg"));
 }
 
-// An empty path has no folder to climb from; the search for its entries used to run forever.
-TEST_F(TrashTest, AnEmptyPathHasNoEntries) {
-    EXPECT_TRUE(TrashEntriesFor(QString()).isEmpty());
+// Paths whose folders never climb to "/": an empty one, and one QFileInfo takes for a Qt resource. The search
+// for their entries used to run forever.
+TEST_F(TrashTest, PathsWithoutARootHaveNoEntries) {
+    for (const char* path : {"", ":p/a b.jpg", ":/p/a.jpg"})
+        EXPECT_TRUE(TrashEntriesFor(QString::fromLatin1(path)).isEmpty()) << path;
 }
 
 TEST_F(TrashTest, AMissingFileLeavesNoEntry) {
