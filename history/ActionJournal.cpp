@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 namespace {
 
@@ -60,6 +61,9 @@ bool number(const QByteArray& field, int64_t& value) {
 
 QByteArray now() { return QByteArray::number(QDateTime::currentMSecsSinceEpoch()); }
 
+// Ids and steps count up from 1; one at the top of the range leaves no room for the next action or batch.
+constexpr int64_t kTopNumber = std::numeric_limits<int64_t>::max();
+
 }  // namespace
 
 ActionJournal::ActionJournal(QString file) : file_(std::move(file)) { Reload(); }
@@ -90,15 +94,15 @@ void ActionJournal::Parse(const QByteArray& text) {
         if (f.size() < 4 || f[0] != kMagic)
             continue;
         int64_t id = 0;
-        if (!number(f[2], id) || id <= 0)
+        if (!number(f[2], id) || id <= 0 || id == kTopNumber)
             continue;
         lastId_ = std::max(lastId_, id);
         if (f[1] == "B" && f.size() == 11) {
             JournalRecord r;
             r.Id = id;
             int64_t time = 0;
-            if (byId_.count(id) || !number(f[3], r.Step) || !number(f[4], time) || !actionOf(f[5], r.Action) ||
-                !number(f[8], r.Size) || !number(f[9], r.ModifiedNs))
+            if (byId_.count(id) || !number(f[3], r.Step) || r.Step == kTopNumber || !number(f[4], time) ||
+                !actionOf(f[5], r.Action) || !number(f[8], r.Size) || !number(f[9], r.ModifiedNs))
                 continue;
             r.TimeMs = time;
             r.Source = decodePath(f[6]);

@@ -159,6 +159,35 @@ TEST(JournalRegressionNamed, ATrashRecordWithoutAFileIsNotKept)
     EXPECT_EQ(ListJournal(Input("journal-trash-of-an-empty-path.fuzz")), 0u);
 }
 
+// An id or a step at the top of its range, in a record with a valid check: the next action's id or batch's
+// step ran past the range, and the action recorded after it was lost on the next reading.
+class JournalTopRegression : public testing::TestWithParam<const char*> {};
+
+TEST_P(JournalTopRegression, TheNextActionIsRecordedAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("actions.journal"));
+    fixtures::WriteBytes(file, Input(GetParam()));
+    ActionJournal journal(file);
+    const int64_t step = journal.NewStep();
+    for (const JournalRecord& r : journal.Records())
+        EXPECT_GT(step, r.Step);
+    const int64_t id = journal.Begin(step, JournalAction::Move, QStringLiteral("/p/a.jpg"), QStringLiteral("/q/a.jpg"),
+                                     1, 2, QByteArray());
+    ASSERT_GT(id, 0);
+    for (const JournalRecord& r : journal.Records())
+        EXPECT_LE(r.Id, id);
+    journal.Reload();
+    const JournalRecord* added = journal.Find(id);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->Step, step);
+    EXPECT_EQ(added->Source, QStringLiteral("/p/a.jpg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Named, JournalTopRegression,
+                         testing::Values("journal-id-at-the-top.fuzz", "journal-step-at-the-top.fuzz"),
+                         [](const testing::TestParamInfo<const char*>& info) { return CaseName({info.param, 0}); });
+
 // The regression named after the fault: a BMP 16 777 225 rows tall within the memory ceiling, which the
 // decoder built and converted before the JPEG step could refuse a side over 65500.
 TEST(PictureRegressionNamed, BmpTallerThanAJpegCanHoldIsRefusedFromItsHeader)
