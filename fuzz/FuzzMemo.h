@@ -1,5 +1,5 @@
-// One round of the partner memo over the fuzz listing: any bytes in place of the memo file, read at
-// construction, then every picture noted and recalled as a search does.
+// One round of the partner memo over the fuzz listing: any bytes in place of the memo file (with `seal`, the
+// bytes and their check), read at construction, then every picture noted and recalled as a search does.
 #pragma once
 
 #include "engine/Catalogue.h"
@@ -9,11 +9,12 @@
 
 #include <QFile>
 
-inline void FuzzMemoRound(const QString& folder, const Catalogue& catalogue, const uint8_t* data, size_t size)
+inline void FuzzMemoRound(const QString& folder, const Catalogue& catalogue, const uint8_t* data, size_t size,
+                          bool seal)
 {
     TSettings settings;
     const QString file = PartnerMemo(folder, catalogue, settings).FileName();
-    WriteFuzzInput(file, data, size);
+    WriteFuzzInput(file, data, size, seal);
     PartnerMemo memo(folder, catalogue, settings);
     for (int32_t i = 0; i <= catalogue.LastPicIndex; ++i) {
         FileKey key;

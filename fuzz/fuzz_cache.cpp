@@ -1,5 +1,6 @@
 // The signature cache's and the partner memo's files as the program meets them: any bytes in place of a
 // folder's cache file or a listing's memo, read on the first lookup or at construction.
+// The first byte chooses: bit 0 the memo, bits 1 and 2 the size looked up, bit 3 the check appended first.
 #include "engine/Catalogue.h"
 #include "engine/SignatureCache.h"
 #include "fuzz/FuzzListing.h"
@@ -33,9 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t selector = data[0];
     ++data;
     --size;
+    const bool seal = (selector & 8) != 0;
     if (selector % 2 == 0) {
         SignatureCache cache(folder);
-        WriteFuzzInput(cache.FileFor(QString::fromLatin1(kFuzzFolder)), data, size);
+        WriteFuzzInput(cache.FileFor(QString::fromLatin1(kFuzzFolder)), data, size, seal);
         FileKey key;
         key.Size = 100 + selector / 2 % kFuzzPictures;
         for (int i = 0; i < kFuzzPictures; ++i) {
@@ -46,6 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    FuzzMemoRound(folder, *catalogue, data, size);
+    FuzzMemoRound(folder, *catalogue, data, size, seal);
     return 0;
 }

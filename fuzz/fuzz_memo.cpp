@@ -1,4 +1,5 @@
-// The partner memo alone: the whole input is the memo file, so that its reader gets the whole run.
+// The partner memo alone, so that its reader gets the whole run. The first byte chooses: even, the rest is the
+// memo file; odd, the rest gets its check appended first.
 #include "engine/Catalogue.h"
 #include "fuzz/FuzzListing.h"
 #include "fuzz/FuzzMemo.h"
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzMemoRound(workFolder->path() + QLatin1Char('/'), *catalogue, data, size);
+    if (size < 1)
+        return 0;
+    FuzzMemoRound(workFolder->path() + QLatin1Char('/'), *catalogue, data + 1, size - 1, data[0] % 2 == 1);
     return 0;
 }

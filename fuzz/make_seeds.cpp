@@ -18,6 +18,9 @@
 
 namespace {
 
+// The check at the end of a cache file or memo.
+constexpr qsizetype kFnvCheckBytes = 8;
+
 enum FormatIndex : uint8_t { kJpg, kPng, kGif, kBmp, kTif, kCr2 };
 // The seed folders of the targets of one type, by format index.
 constexpr const char* kTypeFolders[] = {"jpg", "png", "gif", "bmp", "tif", "cr2"};
@@ -105,7 +108,8 @@ void ReplySeeds(const QString& folder)
     Put(folder, "too-large", reply(2, 200, "text/plain", QByteArray(5000, '9')));
 }
 
-// A cache file and a memo as a search writes them, each behind its selector byte (even: cache, odd: memo).
+// A cache file and a memo as a search writes them, each behind its selector byte (even: cache, odd: memo),
+// and each without its check for the targets' sealing mode (bit 3 for the cache target, odd for the memo's).
 void CacheSeeds(const QString& folder)
 {
     QTemporaryDir work;
@@ -127,7 +131,9 @@ void CacheSeeds(const QString& folder)
         cache.Store(FuzzPicturePath(i), key, {100, 100, true}, picture);
     }
     cache.Save();
-    Put(folder, QStringLiteral("cache"), QByteArray(1, '\0') + fixtures::ReadBytes(cache.FileFor(QString::fromLatin1(kFuzzFolder))));
+    const QByteArray cacheBytes = fixtures::ReadBytes(cache.FileFor(QString::fromLatin1(kFuzzFolder)));
+    Put(folder, QStringLiteral("cache"), QByteArray(1, '\0') + cacheBytes);
+    Put(folder, QStringLiteral("cache-unsealed"), QByteArray(1, '\x08') + cacheBytes.chopped(kFnvCheckBytes));
 
     Catalogue catalogue;
     MakeFuzzListing(catalogue);
@@ -142,7 +148,10 @@ void CacheSeeds(const QString& folder)
     memo.Save();
     const QByteArray memoBytes = fixtures::ReadBytes(memo.FileName());
     Put(folder, QStringLiteral("memo"), QByteArray(1, '\1') + memoBytes);
-    Put(folder + QStringLiteral("/../memo"), QStringLiteral("memo"), memoBytes);
+    Put(folder, QStringLiteral("memo-unsealed"), QByteArray(1, '\x09') + memoBytes.chopped(kFnvCheckBytes));
+    Put(folder + QStringLiteral("/../memo"), QStringLiteral("memo"), QByteArray(1, '\0') + memoBytes);
+    Put(folder + QStringLiteral("/../memo"), QStringLiteral("memo-unsealed"),
+        QByteArray(1, '\1') + memoBytes.chopped(kFnvCheckBytes));
 }
 
 // Without its check at the end of each line, for the journal target's sealing mode.
