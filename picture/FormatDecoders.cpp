@@ -181,6 +181,8 @@ struct HeifOptionsFree {
 
 // libheif's own ceiling on either side; our pixel ceiling is checked besides.
 constexpr int kHeifMaxSide = 1 << 16;
+// The largest HEVC coding block: a coded picture's sides are rounded up to whole blocks.
+constexpr int kHeifCodingBlock = 64;
 
 }  // namespace
 
@@ -198,6 +200,13 @@ ReducedPicture DecodeHeif(const uint8_t* data, size_t size, const ScaleChoice& s
     CheckFullSize("heif", heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
     CheckFullSize("heif", heif_image_handle_get_ispe_width(handle.get()),
                   heif_image_handle_get_ispe_height(handle.get()));
+    // An overlay's canvas takes its size from a box of its own, seen only while decoding, and libheif builds
+    // it before looking at the layers: no side may exceed the picture's longest one, but for the padding of
+    // coded HEVC pictures to whole coding blocks (libheif refuses a side equal to its limit).
+    heif_context_set_maximum_image_size_limit(
+        context.get(), std::max({heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()),
+                                 heif_image_handle_get_ispe_width(handle.get()),
+                                 heif_image_handle_get_ispe_height(handle.get())}) + kHeifCodingBlock + 1);
     // The decoded planes and their interleaved copy, held against what the other threads decode meanwhile.
     const DecodeBudgetLease lease(
         std::max(int64_t{heif_image_handle_get_width(handle.get())} * heif_image_handle_get_height(handle.get()),

@@ -188,6 +188,22 @@ INSTANTIATE_TEST_SUITE_P(Named, JournalTopRegression,
                          testing::Values("journal-id-at-the-top.fuzz", "journal-step-at-the-top.fuzz"),
                          [](const testing::TestParamInfo<const char*>& info) { return CaseName({info.param, 0}); });
 
+// A HEIF overlay of a 24 x 16 picture whose canvas claims 41792 x 62762: libheif built the canvas, gigabytes,
+// before any check of ours could see its size.
+TEST(TypeRegressionNamed, HeifOverlayCanvasLargerThanItsPictureIsRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("overlay.heic"));
+    fixtures::WriteBytes(path, Input("type-heic-overlay-canvas-larger-than-its-picture.fuzz"));
+    TBitmap work;
+    try {
+        LoadWorkPicture(path, work, 0, 0);
+        ADD_FAILURE() << "decoded";
+    } catch (const PictureError& error) {
+        EXPECT_NE(std::string(error.what()).find("Security limit exceeded"), std::string::npos) << error.what();
+    }
+}
+
 // The regression named after the fault: a BMP 16 777 225 rows tall within the memory ceiling, which the
 // decoder built and converted before the JPEG step could refuse a side over 65500.
 TEST(PictureRegressionNamed, BmpTallerThanAJpegCanHoldIsRefusedFromItsHeader)
