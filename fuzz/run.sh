@@ -38,17 +38,21 @@ run_one() {
         -artifact_prefix="$work/artifacts/$target/" -print_final_stats=1 >"$work/$target.log" 2>&1
 }
 
+# A target that stops early on a finding frees its slot at once for the next one.
 status=0
-pids=()
+running=0
 for target in "${targets[@]}"; do
-    run_one "$target" &
-    pids+=($!)
-    if [ ${#pids[@]} -ge "$jobs" ]; then
-        wait "${pids[0]}" || status=1
-        pids=("${pids[@]:1}")
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || status=1
+        running=$((running - 1))
     fi
+    run_one "$target" &
+    running=$((running + 1))
 done
-for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
+done
 for target in "${targets[@]}"; do
     echo "== $target: $(grep -E 'stat::number_of_executed_units' "$work/$target.log" || echo 'no stats')"
     ls "$work/artifacts/$target" 2>/dev/null | sed 's/^/   artifact: /'
