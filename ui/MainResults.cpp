@@ -72,6 +72,7 @@ TResultsBrowser::TResultsBrowser(TMainFrame& frame, TFolderDialog& folderDialog,
     setupList();
     views_ = new TResultsViews(frame_, *model_, list_, folderDialog_, bottomPanel_);
     connect(views_, &TResultsViews::pairChosen, this, &TResultsBrowser::showChosenPair);
+    connect(views_, &TResultsViews::notDuplicatesAsked, this, &TResultsBrowser::GroupNotDuplicates);
     connect(views_, &TResultsViews::minSimilarityChanged, this, &TResultsBrowser::filterChanged);
     connect(views_, &TResultsViews::batchFinished, this,
             [this] { refreshAfterFileAction(std::max(0, list_->currentIndex().row())); });

@@ -58,6 +58,8 @@ public:
     // The shown pair is not the same picture: remembered by the two files' contents, so that later searches
     // pass it over wherever the files are; the pair leaves the list.
     void NotADuplicate();
+    // The same for these pairs at once (a whole group); the selection stays at its row.
+    void GroupNotDuplicates(const std::vector<int32_t>& pairs);
 
     int ResultRowCount() const;
     // The selected row of the list, or -1.
@@ -130,6 +132,9 @@ private:
     void showChosenPair(int pair);
     void setupMarkActions();
     void bringBack(const std::vector<JournalRecord>& restored);
+    // Remembers the pairs (indices into PicturePairs) as not duplicates, takes them out of the list and keeps
+    // the selection at `row`; pairs of one content stay, and the user is told why.
+    void rememberNotDuplicates(std::vector<int32_t> pairs, int row);
     // Brings the restored files' pairs back and says what was and was not restored.
     void reportRestore(const RestoreReport& report);
 

@@ -18,6 +18,9 @@
 #include <QSet>
 #include <QTableView>
 #include <QThread>
+#include <map>
+#include <functional>
+#include <algorithm>
 
 namespace {
 
@@ -104,41 +107,72 @@ void TResultsBrowser::ShowHistory() {
 }
 
 void TResultsBrowser::NotADuplicate() {
+    if (!PairListFree(frame_.WindowState()) || !frame_.State().Remembered)
+        return;
+    const std::optional<ActionTarget> shown = targetOf(PairSide::Left);
+    if (shown)
+        rememberNotDuplicates({model_->PairOfRow(shown->Row)}, shown->Row);
+}
+
+void TResultsBrowser::GroupNotDuplicates(const std::vector<int32_t>& pairs) {
+    if (!PairListFree(frame_.WindowState()) || !frame_.State().Remembered || pairs.empty())
+        return;
+    rememberNotDuplicates(pairs, std::max(0, SelectedRow()));
+}
+
+void TResultsBrowser::rememberNotDuplicates(std::vector<int32_t> pairs, int row) {
     AppState& state = frame_.State();
-    if (!PairListFree(frame_.WindowState()) || !state.Remembered)
-        return;
-    const std::optional<ActionTarget> left = targetOf(PairSide::Left);
-    const std::optional<ActionTarget> right = left ? targetOf(PairSide::Right) : std::nullopt;
-    if (!left || !right)
-        return;
     Catalogue& cat = state.catalogue;
     PlatformServices& services = frame_.Services();
-    const QString pathA = cat.PicturePath(left->PicIndex);
-    const QString pathB = cat.PicturePath(right->PicIndex);
-    const std::optional<FileIdentity> a = IdentityOf(pathA);
-    const std::optional<FileIdentity> b = IdentityOf(pathB);
-    if (!a || !b) {
-        const QString name = cat.Pictures[static_cast<size_t>((a ? right : left)->PicIndex)].FileName;
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("Cannot read this file:") + kMessageLineBreak + name, MessageButtons::Ok);
-        return;
+    // Each file's content is read once, however many of the pairs it is in.
+    std::map<int32_t, std::optional<FileIdentity>> identities;
+    const auto identity = [&](int32_t picture) -> const std::optional<FileIdentity>& {
+        auto [it, fresh] = identities.try_emplace(picture);
+        if (fresh)
+            it->second = IdentityOf(cat.PicturePath(picture));
+        return it->second;
+    };
+    std::vector<int32_t> leaving;
+    std::vector<std::pair<FileIdentity, FileIdentity>> added;
+    QStringList problems;
+    for (const int32_t index : pairs) {
+        if (index < 0 || index > cat.LastPairIndex)
+            continue;
+        const TPicturePair& pair = cat.PicturePairs[static_cast<size_t>(index)];
+        const std::optional<FileIdentity>& a = identity(pair.PicIndex1);
+        const std::optional<FileIdentity>& b = identity(pair.PicIndex2);
+        if (!a || !b) {
+            problems << QStringLiteral("Cannot read this file:") + kMessageLineBreak +
+                            cat.Pictures[static_cast<size_t>(a ? pair.PicIndex2 : pair.PicIndex1)].FileName;
+            continue;
+        }
+        if (*a == *b) {
+            // Byte-identical files are duplicates whatever anyone says; their pair stays.
+            problems << QStringLiteral("These two files have the same content: they are duplicates.");
+            continue;
+        }
+        if (state.Remembered->Remember(*a, cat.PicturePath(pair.PicIndex1), *b, cat.PicturePath(pair.PicIndex2)))
+            added.emplace_back(*a, *b);
+        leaving.push_back(index);
     }
-    if (*a == *b) {
-        services.ShowMessage(frame_.Window(), MessageKind::Error,
-                             QStringLiteral("These two files have the same content: they are duplicates."),
-                             MessageButtons::Ok);
-        return;
-    }
-    const bool added = state.Remembered->Remember(*a, pathA, *b, pathB);
-    if (added && !state.Remembered->Save()) {
-        state.Remembered->Forget(*a, *b);
+    if (!added.empty() && !state.Remembered->Save()) {
+        for (const auto& [a, b] : added)
+            state.Remembered->Forget(a, b);
         services.ShowMessage(frame_.Window(), MessageKind::Error,
                              QStringLiteral("Unable to write to ") + state.Remembered->File(), MessageButtons::Ok);
         return;
     }
+    problems.removeDuplicates();
+    if (!problems.isEmpty())
+        services.ShowMessage(frame_.Window(), MessageKind::Error, problems.join(kMessageLineBreak), MessageButtons::Ok);
+    if (leaving.empty())
+        return;
     RedrawPause pause(list_);
-    cat.RemovePairAt(model_->PairOfRow(left->Row));
-    refreshAfterFileAction(left->Row);
+    // From the end, so that each index still names its pair.
+    std::sort(leaving.begin(), leaving.end(), std::greater<>());
+    for (const int32_t index : leaving)
+        cat.RemovePairAt(index);
+    refreshAfterFileAction(row);
 }
 
 void TResultsBrowser::bringBack(const std::vector<JournalRecord>& restored) {

@@ -212,8 +212,12 @@ void TResultsViews::setupActions() {
     inFolderAction_->setObjectName(QStringLiteral("MarkAllInFolder1"));
     connect(invertAction_, &QAction::triggered, this, [this] { guarded([this] { InvertCurrentGroup(); }); });
     connect(inFolderAction_, &QAction::triggered, this, [this] { guarded([this] { MarkAllInCurrentFolder(); }); });
+    notDuplicatesAction_ = new QAction(QStringLiteral("Not duplicates: this whole group"), this);
+    notDuplicatesAction_->setObjectName(QStringLiteral("GroupNotDuplicates1"));
+    connect(notDuplicatesAction_, &QAction::triggered, this, [this] { guarded([this] { CurrentGroupNotDuplicates(); }); });
     groupsView_->addAction(invertAction_);
     groupsView_->addAction(inFolderAction_);
+    groupsView_->addAction(notDuplicatesAction_);
     groupsView_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -226,6 +230,7 @@ void TResultsViews::AddMenus(QMenuBar* menuBar, QAction* before) {
     marksMenu_->addAction(commands_[0]);
     marksMenu_->addAction(inFolderAction_);
     marksMenu_->addAction(invertAction_);
+    marksMenu_->addAction(notDuplicatesAction_);
     marksMenu_->addAction(commands_[1]);
     marksMenu_->addSeparator();
     marksMenu_->addAction(commands_[2]);
@@ -337,6 +342,7 @@ void TResultsViews::SetEnabled(bool on) {
     groupsAction_->setEnabled(on);
     invertAction_->setEnabled(on);
     inFolderAction_->setEnabled(on);
+    notDuplicatesAction_->setEnabled(on);
     for (QAction* action : commands_)
         action->setEnabled(on);
 }
@@ -441,6 +447,13 @@ void TResultsViews::InvertCurrentGroup() {
     readReferenceFolders();
     marks_.InvertGroup(frame_.State().catalogue, reference_, Groups()[static_cast<size_t>(g)]);
     marksChanged();
+}
+
+void TResultsViews::CurrentGroupNotDuplicates() {
+    const int32_t g = groupsModel_->GroupAt(groupsView_->currentIndex());
+    if (batchRunning_ || g < 0)
+        return;
+    emit notDuplicatesAsked(Groups()[static_cast<size_t>(g)].Pairs);
 }
 
 void TResultsViews::MarkAllInCurrentFolder() {

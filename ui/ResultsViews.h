@@ -12,7 +12,9 @@
 #include <QObject>
 #include <QRect>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -72,6 +74,8 @@ public:
     void DeleteMarked();
     void MoveMarked();
     void InvertCurrentGroup();
+    // Every pair of the current group is not a duplicate; the browser remembers them.
+    void CurrentGroupNotDuplicates();
     void MarkAllInCurrentFolder();
     // Marks an unmarked file and unmarks a marked one; a file of a reference folder is refused with a message.
     void ToggleMark(int32_t picture);
@@ -83,6 +87,8 @@ signals:
     void minSimilarityChanged(int percent);
     // A batch changed the pair list: the browser refreshes its list, the pane and the idle state.
     void batchFinished();
+    // "Not duplicates" on a whole group: these pairs (indices into PicturePairs) are not the same pictures.
+    void notDuplicatesAsked(const std::vector<int32_t>& pairs);
 
 private:
     void setupControls(QWidget* parent);
@@ -119,6 +125,7 @@ private:
     QSpinBox* minSimilarity_ = nullptr;
     QAction* groupsAction_ = nullptr;
     QAction* invertAction_ = nullptr;
+    QAction* notDuplicatesAction_ = nullptr;
     QAction* inFolderAction_ = nullptr;
     QList<QAction*> commands_;  // mark duplicates, unmark all, delete marked, move marked
     QMenu* viewMenu_ = nullptr;

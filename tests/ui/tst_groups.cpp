@@ -4,6 +4,7 @@
 // real search.
 #include "core/PictureFixtures.h"
 #include "engine/CsvWriter.h"
+#include "history/RememberedPairs.h"
 #include "ui/FakePlatformServices.h"
 #include "ui/GroupListModel.h"
 #include "ui/KeepRulesDialog.h"
@@ -66,6 +67,7 @@ private slots:
     void deleteMarkedAsksOnceAndSummarises();
     void aBatchDeletesAWholeGroupOnlyAfterItsOwnYes();
     void oneUndoPutsAWholeBatchBack();
+    void aWholeGroupIsNotDuplicates();
     void moveMarkedNamesTheFolderAndNeverReplaces();
     void filterHidesWeakPairsInBothViewsAndTheCsv();
     void keepRulesDialogPreviewsAndMarks();
@@ -382,6 +384,22 @@ void TestGroups::oneUndoPutsAWholeBatchBack() {
     QVERIFY(QFileInfo::exists(path("e.png")));
     QCOMPARE(w_->State().catalogue.PicturePairs, before);
     QCOMPARE(groupsModel()->rowCount(), 2);
+}
+
+// "Not duplicates" on a group remembers each of its pairs and takes them all out of both views.
+void TestGroups::aWholeGroupIsNotDuplicates() {
+    QTemporaryDir memory;
+    const QString file = memory.filePath(QStringLiteral("not-duplicates"));
+    w_->State().Remembered = std::make_unique<RememberedPairs>(file);
+    showGroups(true);
+    Child<QTreeView>(*w_, "GroupsView")->setCurrentIndex(fileIndex(0, 1));
+    services_.messages.clear();
+    w_->findChild<QAction*>(QStringLiteral("GroupNotDuplicates1"))->trigger();
+    QVERIFY(services_.messages.isEmpty());
+    QCOMPARE(w_->State().catalogue.PicturePairs, (TPicturePairs{{3, 4, 60}}));
+    QCOMPARE(groupsModel()->rowCount(), 1);
+    QCOMPARE(RememberedPairs(file).Count(), size_t{2});
+    QVERIFY(QFileInfo::exists(path("a.png")) && QFileInfo::exists(path("b.png")) && QFileInfo::exists(path("c.png")));
 }
 
 void TestGroups::aBatchDeletesAWholeGroupOnlyAfterItsOwnYes() {
