@@ -179,14 +179,17 @@ void TResultsBrowser::setupList() {
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TResultsBrowser::selectionMoved);
     connect(header, &QHeaderView::sectionClicked, this, &TResultsBrowser::headerClicked);
     list_->installEventFilter(this);
-    list_->viewport()->installEventFilter(this);
+    // Kept, not asked for: while the list is torn down its viewport still sends events, and the list is no
+    // longer a scroll area to ask.
+    viewport_ = list_->viewport();
+    viewport_->installEventFilter(this);
 }
 
 bool TResultsBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress)
+    if (watched == viewport_ && event->type() == QEvent::MouseButtonPress)
         shownSincePress_ = false;
     // The viewport narrows when the scroll bar appears: the shared widths follow it, not the list's frame.
-    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+    if (watched == viewport_ && event->type() == QEvent::Resize)
         shareColumns();
     if (watched == list_ && event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);

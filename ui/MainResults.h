@@ -158,6 +158,7 @@ private:
     std::optional<ShownPair> shown_;
     // A press that selected a new row has shown its pair; the click that ends it need not decode again.
     bool shownSincePress_ = false;
+    QWidget* viewport_ = nullptr;
     bool columnsDragged_ = false;
     // The list is in the order of its last header sort (not the order a search found the pairs in).
     bool listSorted_ = false;
