@@ -150,6 +150,13 @@ void LimitScans(j_common_ptr info)
     longjmp(error->Jump, 1);
 }
 
+// libjpeg-turbo writes colour rows in any byte order; a plain libjpeg gives RGB, reordered below.
+#if defined(JCS_EXTENSIONS)
+constexpr J_COLOR_SPACE kBgrOutput = JCS_EXT_BGR;
+#else
+constexpr J_COLOR_SPACE kBgrOutput = JCS_RGB;
+#endif
+
 struct JpegDecoder::Impl {
     jpeg_decompress_struct Info{};
     ErrorManager Error{};
@@ -253,8 +260,9 @@ void JpegDecoder::Start(int scaleDenom)
     // do_fancy_upsampling and do_block_smoothing keep libjpeg's defaults (on).
     switch (s.Model) {
     case JpegColourModel::Colour:
-        // YCbCr (or RGB) files come out as RGB triples.
-        s.Info.out_color_space = JCS_RGB;
+        // YCbCr (or RGB) files come out in the work bitmap's byte order: libjpeg-turbo's colour conversion
+        // writes the same values in either order, so no pass of our own reorders them.
+        s.Info.out_color_space = kBgrOutput;
         break;
     case JpegColourModel::Grey:
         s.Info.out_color_space = JCS_GRAYSCALE;
@@ -282,10 +290,15 @@ void JpegDecoder::ReadBgrRow(uint8_t* bgr)
         throw PictureError("JPEG: no more rows");
     if (setjmp(s.Error.Jump))
         ThrowJpegError(s.Error);
+    const int width = static_cast<int>(s.Info.output_width);
+    if (s.Model == JpegColourModel::Colour && kBgrOutput != JCS_RGB) {
+        JSAMPROW direct = bgr;
+        jpeg_read_scanlines(&s.Info, &direct, 1);
+        return;
+    }
     jpeg_read_scanlines(&s.Info, s.Scanline, 1);
 
     const JSAMPLE* in = s.Scanline[0];
-    const int width = static_cast<int>(s.Info.output_width);
     switch (s.Model) {
     case JpegColourModel::Colour:
         for (int x = 0; x < width; ++x) {
