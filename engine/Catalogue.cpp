@@ -82,7 +82,7 @@ void Catalogue::TrimPicturesAndPaths() {
     FolderPaths.resize(static_cast<size_t>(PathCapacity));
     Pictures.resize(static_cast<size_t>(PicCapacity));
     FolderPaths.shrink_to_fit();
-    Pictures.shrink_to_fit();
+    TrimToSize(Pictures);
 }
 
 void Catalogue::AllocatePairs() {

@@ -36,6 +36,21 @@ void FreeLargeBlock(void* block) noexcept {
     std::free(block);
 }
 
+bool DiscardPages(void* begin, std::size_t bytes) noexcept {
+#if defined(__linux__)
+    constexpr std::uintptr_t kPage = 4096;
+    const auto from = (reinterpret_cast<std::uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(kPage - 1);
+    if (to > from)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    return true;
+#else
+    (void)begin;
+    (void)bytes;
+    return false;
+#endif
+}
+
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 #include <malloc.h>
 #include <sys/mman.h>

@@ -7,6 +7,9 @@
 // only advice. Throws std::bad_alloc.
 void* AllocateLargeBlock(std::size_t bytes);
 void FreeLargeBlock(void* block) noexcept;
+// Hands the whole pages inside [begin, begin + bytes) of a large block back to the system; they read as
+// zero if touched again. False where the system cannot do that, and nothing happens.
+bool DiscardPages(void* begin, std::size_t bytes) noexcept;
 
 // Decoders allocate and free tens of megabytes per picture (a progressive JPEG keeps every coefficient of
 // the whole picture). With the allocator's defaults each such buffer comes fresh from the system and is

@@ -142,9 +142,16 @@ TEST(Catalogue, TrimsMakeCapacityEqualTheCount) {
     c.AllocateInitial();
     c.AppendFolderPath(QStringLiteral("/a/"));
     appendPictures(c, 3);
+    const QString last = c.Pictures[2].FileName;
+    [[maybe_unused]] const TPicInfo* storage = c.Pictures.data();
     c.TrimPicturesAndPaths();
     EXPECT_EQ(c.PicCapacity, 3);
     EXPECT_EQ(c.Pictures.size(), 3u);
+    EXPECT_EQ(c.Pictures[2].FileName, last);
+#if defined(__linux__)
+    // In place: a list of 100 000 records must not exist twice at the end of a scan.
+    EXPECT_EQ(c.Pictures.data(), storage);
+#endif
     EXPECT_EQ(c.PathCapacity, 1);
     EXPECT_EQ(c.FolderPaths.size(), 1u);
     c.AllocatePairs();
