@@ -96,7 +96,7 @@ PrefetchingPictureSource::PrefetchingPictureSource(PrefetchConfig config, int32_
                                                    std::function<QString(int32_t)> pathOf)
     : config_(std::move(config)), count_(std::max(pictureCount, 0)), pathOf_(std::move(pathOf)) {
     config_.Threads = std::max(config_.Threads, 1);
-    window_ = config_.Threads * kLookAheadPerThread;
+    window_ = std::min(config_.Threads * kLookAheadPerThread, kLookAheadLimit);
     slots_.resize(static_cast<size_t>(window_));
     limit_ = count_;
     const int workers = std::min(config_.Threads, count_);
