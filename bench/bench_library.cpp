@@ -4,7 +4,8 @@
 //   bench_library prepare OUT_DIR COUNT    COUNT rendered scenes as JPEGs, 1000 per folder, every 50th a copy
 //   bench_library prepare-equal OUT_DIR COUNT   the same scenes at one size from one encoder, no comment:
 //                                          every file has the same first 256 bytes
-//   bench_library run SET_DIR CLI [--threads N] [--no-cache]
+//   bench_library run SET_DIR CLI [--threads N] [--no-cache] [--djpeg PATH]
+#include "BenchCommon.h"
 #include "SyntheticSignatures.h"
 
 #include "core/PictureFixtures.h"
@@ -25,7 +26,11 @@
 namespace {
 
 constexpr int kPerFolder = 1000;
-constexpr int kCopyEvery = 50;  // every 50th picture is a recompressed copy of the one before, so pairs exist
+constexpr int kCopyEvery = 50;
+// The floor on a sample of the library: its files are all alike, and a djpeg process per file would take
+// longer than the search.
+constexpr int kFloorEvery = 5;
+constexpr int kCommandEvery = 100;  // every 50th picture is a recompressed copy of the one before, so pairs exist
 
 // A camera writes the shot's own data (time, counter) near the start of the file, so no two photographs begin
 // alike; encoder output alone would give every file of one size the same first 256 bytes.
@@ -143,16 +148,37 @@ int PairsIn(const QString& csv) {
     return std::max(lines - 1, 0) / 2;
 }
 
-int Run(const QString& set, const QString& cli, const QString& threads, bool withoutCache) {
-    int files = 0;
-    for (const QString& folder : QDir(set).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        files += static_cast<int>(QDir(set + "/" + folder).entryList({"*.jpg"}, QDir::Files).size());
+// A search's CPU per picture against the floor's.
+void PrintAgainstFloor(const char* what, const RunFigures& run, int files, const bench::Floor& floor) {
+    const double perPicture = run.CpuSeconds * 1e3 / files;
+    std::printf("  %s: %.3f ms CPU per picture, %.2f x the in-process floor, %.2f x djpeg, %.2f x the decode at the "
+                "work scale\n",
+                what, perPicture, perPicture / floor.InProcessMs, perPicture / floor.CommandMs,
+                perPicture / floor.AtWorkScaleMs);
+}
+
+int Run(const QString& set, const QString& cli, const QString& threads, bool withoutCache, const QString& djpeg) {
+    const QStringList all = bench::FilesUnder({set}, {"*.jpg"});
+    const int files = static_cast<int>(all.size());
+    if (files == 0) {
+        std::fprintf(stderr, "no pictures under %s\n", qPrintable(set));
+        return 1;
+    }
     QTemporaryDir cacheHome;
+    const QString blockFile = cacheHome.filePath("block.jpg");
+    fixtures::WriteJpeg(blockFile, fixtures::MakeUniformPicture(8, 8, Qt::gray), 90);
+    const bench::Floor floor = bench::MeasureFloor(all, djpeg, blockFile, kFloorEvery, kCommandEvery);
+    std::printf("floor per picture: libjpeg-turbo 1/8 fast-DCT decode in this process %.3f ms (one thread, every "
+                "%dth file: %d); djpeg -scale 1/8 -dct fast %.3f ms, start-up (%.2f ms) less (every %dth file: %d); "
+                "the in-process decode at the scale the signature needs %.3f ms\n",
+                floor.InProcessMs, kFloorEvery, floor.InProcessFiles, floor.CommandMs, floor.CommandStartMs,
+                kCommandEvery, floor.CommandFiles, floor.AtWorkScaleMs);
     QStringList arguments{QStringLiteral("--quiet"), QStringLiteral("--output"), cacheHome.filePath("pairs.csv")};
     if (!threads.isEmpty())
         arguments << QStringLiteral("--threads") << threads;
     arguments << set;
-    std::printf("%d pictures in %s, %d cores\n", files, qPrintable(set), QThread::idealThreadCount());
+    std::printf("%d pictures in %s, %d cores, load average %s\n", files, qPrintable(set), QThread::idealThreadCount(),
+                qPrintable(bench::LoadAverage()));
     bool ok = true;
     if (withoutCache) {
         const RunFigures plain = RunCli(cli, QStringList{QStringLiteral("--no-cache")} + arguments, cacheHome.path());
@@ -160,12 +186,14 @@ int Run(const QString& set, const QString& cli, const QString& threads, bool wit
                     plain.Seconds, plain.CpuSeconds, plain.PeakKb / 1024, PairsIn(cacheHome.filePath("pairs.csv")),
                     plain.Ok ? "" : " (FAILED)");
         ok = plain.Ok;
+        PrintAgainstFloor("without cache", plain, files, floor);
     }
 
     const RunFigures first = RunCli(cli, arguments, cacheHome.path());
     std::printf("first search, empty cache:  %7.1f s wall, %7.1f s CPU, peak resident memory %ld MB, %d pairs%s\n",
                 first.Seconds, first.CpuSeconds, first.PeakKb / 1024, PairsIn(cacheHome.filePath("pairs.csv")),
                 first.Ok ? "" : " (FAILED)");
+    PrintAgainstFloor("empty cache", first, files, floor);
     const RunFigures second = RunCli(cli, arguments, cacheHome.path());
     std::printf("second search, unchanged:   %7.1f s wall, %7.1f s CPU, peak resident memory of all %ld MB%s\n",
                 second.Seconds, second.CpuSeconds, second.PeakKb / 1024, second.Ok ? "" : " (FAILED)");
@@ -197,17 +225,20 @@ int main(int argc, char** argv) {
     }
     if (args.size() >= 3 && args[0] == "run") {
         QString threads;
+        QString djpeg = QStringLiteral("djpeg");
         bool withoutCache = false;
         for (qsizetype k = 3; k < args.size(); ++k) {
             if (args[k] == "--threads" && k + 1 < args.size())
                 threads = args[++k];
+            else if (args[k] == "--djpeg" && k + 1 < args.size())
+                djpeg = args[++k];
             else if (args[k] == "--no-cache")
                 withoutCache = true;
         }
-        return Run(args[1], args[2], threads, withoutCache);
+        return Run(args[1], args[2], threads, withoutCache, djpeg);
     }
     std::fprintf(stderr, "usage: bench_library prepare OUT_DIR COUNT\n"
                          "       bench_library prepare-equal OUT_DIR COUNT\n"
-                         "       bench_library run SET_DIR CLI [--threads N] [--no-cache]\n");
+                         "       bench_library run SET_DIR CLI [--threads N] [--no-cache] [--djpeg PATH]\n");
     return 2;
 }
