@@ -261,7 +261,10 @@ int main(int argc, char** argv) {
     for (Picture& p : contents)
         p.tokens = {};
     malloc_trim(0);
-    const double recordBytes = double(heapInUse() - heapBefore) / o.pictures;
+    // The list's spare capacity after the trim holds no pages (they went back to the system), so it is not
+    // memory the catalogue costs.
+    const size_t spare = (cat->Pictures.capacity() - cat->Pictures.size()) * sizeof(TPicInfo);
+    const double recordBytes = double(heapInUse() - heapBefore - spare) / o.pictures;
     std::printf("catalogue: %zu bytes per record, %.0f bytes per picture with its name (budget %zu); the match "
                 "index holds at most %zu bytes per picture more while matching\n",
                 sizeof(TPicInfo), recordBytes, kPictureRecordBudget, FastPartnerFinder::kBytesPerPicture);
