@@ -18,6 +18,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #if defined(__FAST_MATH__)
 #error "PictureProcessing.cpp must not be built with -ffast-math: signatures depend on exact rounding"
 #endif
@@ -205,10 +209,124 @@ void ApplyGreyPalette(TBitmap& bmp, int a)
 // columns only the right one holds a value written in this row (the neighbour just filtered), so the other
 // columns, whose values are all settled before the row starts, are sorted and paired for the whole row first
 // and each pixel only adds its right neighbour. No branches: the bytes are data, their order unpredictable.
-void MedianFilter3x3(TBitmap& bmp)
+namespace {
+
+#if defined(__SSE2__)
+// Each pixel waits for its right-hand neighbour, so one row is a chain of dependent steps; but of the row
+// below a pixel needs only the three pixels beneath it, which that row filtered two steps earlier. So
+// sixteen rows run at once, each two pixels behind the one below it, one byte lane each: every step filters
+// one pixel in each row, with the same exchanges as the one-row filter below. The lanes' inputs are
+// gathered first, along those slanted lines, so that each step reads three whole vectors per row.
+constexpr int kLanes = 16;
+constexpr int kMaxLaneSteps = 256;  // lane arithmetic is in bytes: the steps of one band must fit in them
+
+struct alignas(16) Lanes {
+    uint8_t Byte[kLanes];
+};
+
+inline __m128i LoadLanes(const Lanes& v) { return _mm_load_si128(reinterpret_cast<const __m128i*>(v.Byte)); }
+inline void StoreLanes(Lanes& v, __m128i x) { _mm_store_si128(reinterpret_cast<__m128i*>(v.Byte), x); }
+inline __m128i Choose(__m128i mask, __m128i ifSet, __m128i otherwise)
 {
-    if (bmp.Format != PixelFormat::Grey8 || bmp.Height < 3 || bmp.Width < 3)
-        return;
+    return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, otherwise));
+}
+inline __m128i AtLeast(__m128i a, __m128i b) { return _mm_cmpeq_epi8(_mm_max_epu8(a, b), a); }  // unsigned a >= b
+
+inline void SortColumnLanes(__m128i a, __m128i b, __m128i middle, __m128i& lo, __m128i& mid, __m128i& hi)
+{
+    const __m128i pairLo = _mm_min_epu8(a, b);
+    const __m128i pairHi = _mm_max_epu8(a, b);
+    lo = _mm_min_epu8(pairLo, middle);
+    hi = _mm_max_epu8(pairHi, middle);
+    mid = _mm_max_epu8(pairLo, _mm_min_epu8(pairHi, middle));
+}
+
+bool FitsLanes(int width) { return width + 2 * kLanes + 1 <= kMaxLaneSteps; }
+
+void MedianFilterInLanes(TBitmap& bmp)
+{
+    const int width = bmp.Width;
+    const int last = width - 2;                     // the rightmost filtered pixel
+    const int steps = last + 2 * (kLanes - 1);      // row k filters pixel last - t + 2k at step t
+    // Index u + 1 holds, for each row k, the byte at column last - u + 2k: the step's own column at u = t,
+    // its left neighbour at t + 1 and its right one at t - 1.
+    std::array<Lanes, kMaxLaneSteps> above, own, below, out;
+    Lanes twice{};
+    for (int k = 0; k < kLanes; ++k)
+        twice.Byte[k] = static_cast<uint8_t>(2 * k);
+    const __m128i k2 = LoadLanes(twice);
+    const __m128i lastK2 = _mm_add_epi8(k2, _mm_set1_epi8(static_cast<char>(last - 1)));
+
+    for (int bottom = bmp.Height - 2; bottom >= 1; bottom -= kLanes) {
+        const int rows = std::min(kLanes, bottom);
+        // Lanes past the band's rows and columns past the picture's sides are never used; they hold zero.
+        const auto gather = [&](std::array<Lanes, kMaxLaneSteps>& into, int rowOffset) {
+            std::memset(into.data(), 0, sizeof(Lanes) * static_cast<size_t>(steps + 3));
+            for (int k = 0; k < rows; ++k) {
+                const uint8_t* row = bmp.Row(bottom - k + rowOffset) + last + 2 * k;  // at u = 0
+                const int from = std::max(-1, 2 * k - 1);
+                const int to = std::min(steps + 1, last + 2 * k);
+                for (int u = from; u <= to; ++u)
+                    into[static_cast<size_t>(u + 1)].Byte[k] = row[-u];
+            }
+        };
+        gather(above, -1);
+        gather(own, 0);
+        gather(below, 1);
+        Lanes present{};
+        for (int k = 0; k < rows; ++k)
+            present.Byte[k] = 0xFF;
+        const __m128i inBand = LoadLanes(present);
+
+        __m128i lo = _mm_setzero_si128(), mid = lo, hi = lo, right = lo;
+        for (int t = 0; t < steps; ++t) {
+            const __m128i step = _mm_set1_epi8(static_cast<char>(t));
+            const __m128i active = _mm_and_si128(inBand, _mm_and_si128(AtLeast(step, k2), AtLeast(lastK2, step)));
+            // A row's first pixel: its middle column is the rightmost filtered one, its right neighbour the border.
+            const __m128i starting = _mm_cmpeq_epi8(step, k2);
+            __m128i startLo, startMid, startHi;
+            SortColumnLanes(LoadLanes(above[t + 1]), LoadLanes(below[t + 1]), LoadLanes(own[t + 1]), startLo, startMid,
+                            startHi);
+            lo = Choose(starting, startLo, lo);
+            mid = Choose(starting, startMid, mid);
+            hi = Choose(starting, startHi, hi);
+            right = Choose(starting, LoadLanes(own[t]), right);
+
+            __m128i leftLo, leftMid, leftHi;
+            SortColumnLanes(LoadLanes(above[t + 2]), LoadLanes(below[t + 2]), LoadLanes(own[t + 2]), leftLo, leftMid,
+                            leftHi);
+            const __m128i twoLo = _mm_max_epu8(leftLo, lo);
+            const __m128i twoHi = _mm_min_epu8(leftHi, hi);
+            const __m128i twoMidLo = _mm_min_epu8(leftMid, mid);
+            const __m128i twoMidHi = _mm_max_epu8(leftMid, mid);
+            __m128i rightLo, rightMid, rightHi;
+            SortColumnLanes(LoadLanes(above[t]), LoadLanes(below[t]), right, rightLo, rightMid, rightHi);
+            const __m128i low = _mm_max_epu8(twoLo, rightLo);
+            const __m128i high = _mm_min_epu8(twoHi, rightHi);
+            const __m128i middle = _mm_max_epu8(twoMidLo, _mm_min_epu8(twoMidHi, rightMid));
+            const __m128i filtered =
+                _mm_max_epu8(_mm_min_epu8(low, middle), _mm_min_epu8(_mm_max_epu8(low, middle), high));
+            StoreLanes(out[static_cast<size_t>(t)], filtered);
+            right = Choose(active, filtered, right);
+            lo = Choose(active, leftLo, lo);
+            mid = Choose(active, leftMid, mid);
+            hi = Choose(active, leftHi, hi);
+            // The row above reads this pixel as its lower neighbour two steps on.
+            Lanes& fed = below[static_cast<size_t>(t + 3)];
+            StoreLanes(fed, Choose(_mm_slli_si128(active, 1), _mm_slli_si128(filtered, 1), LoadLanes(fed)));
+        }
+        for (int k = 0; k < rows; ++k) {
+            uint8_t* row = bmp.Row(bottom - k);
+            for (int j = last; j >= 1; --j)
+                row[j] = out[static_cast<size_t>(last - j + 2 * k)].Byte[k];
+        }
+    }
+}
+#endif
+
+// One row at a time, for pictures too wide for the lanes and systems without them.
+void MedianFilterByRows(TBitmap& bmp)
+{
     const auto width = static_cast<size_t>(bmp.Width);
     std::vector<uint8_t> scratch(6 * width);
     uint8_t* pairLo = scratch.data();           // per column: min and max of the rows above and below
@@ -254,6 +372,21 @@ void MedianFilter3x3(TBitmap& bmp)
             row[j] = right;
         }
     }
+}
+
+}  // namespace
+
+void MedianFilter3x3(TBitmap& bmp)
+{
+    if (bmp.Format != PixelFormat::Grey8 || bmp.Height < 3 || bmp.Width < 3)
+        return;
+#if defined(__SSE2__)
+    if (FitsLanes(bmp.Width)) {
+        MedianFilterInLanes(bmp);
+        return;
+    }
+#endif
+    MedianFilterByRows(bmp);
 }
 
 void SortBytes(uint8_t* a, int lo, int hi)

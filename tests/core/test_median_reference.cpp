@@ -49,7 +49,9 @@ INSTANTIATE_TEST_SUITE_P(Table, MedianReferenceTest,
                                          MedianCase{"WorkSizeTwoLevels", 128, 128, 2},
                                          MedianCase{"WorkSizeThreeLevels", 128, 128, 3},
                                          MedianCase{"SmallestFiltered", 3, 3, 5},
-                                         MedianCase{"NarrowAndTall", 4, 60, 7}),
+                                         MedianCase{"NarrowAndTall", 4, 60, 7},
+                                         MedianCase{"WideFilteredRowByRow", 240, 9, 4},
+                                         MedianCase{"SeventeenRows", 128, 19, 256}),
                          [](const testing::TestParamInfo<MedianCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
