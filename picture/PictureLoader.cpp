@@ -18,6 +18,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <array>
 #include <optional>
@@ -195,21 +196,22 @@ const PictureType& RequireDecoder(const QString& path)
 template <class NextRow>
 void StretchOntoWork(int width, int height, NextRow nextRow, TBitmap& work)
 {
-    std::array<int, kWorkSize> sourceColumn{};
+    std::array<int, kWorkSize> sourceOffset{};  // of each target column's pixel in a source row
     for (int x = 0; x < kWorkSize; ++x)
-        sourceColumn[x] = StretchSource(x, width);
+        sourceOffset[x] = 3 * StretchSource(x, width);
     work.Reset(kWorkSize, kWorkSize, PixelFormat::Bgr24);
     int target = 0;
     for (int sourceRow = 0; sourceRow < height && target < kWorkSize; ++sourceRow) {
         const uint8_t* row = nextRow();
+        const int first = target;
         for (; target < kWorkSize && StretchSource(target, height) == sourceRow; ++target) {
             uint8_t* out = work.Row(target);
-            for (int x = 0; x < kWorkSize; ++x) {
-                const uint8_t* in = row + 3 * sourceColumn[x];
-                out[3 * x] = in[0];
-                out[3 * x + 1] = in[1];
-                out[3 * x + 2] = in[2];
+            if (target > first) {  // a source row sampled twice gives the same target row again
+                std::memcpy(out, work.Row(first), 3 * kWorkSize);
+                continue;
             }
+            for (int x = 0; x < kWorkSize; ++x)
+                std::memcpy(out + 3 * x, row + sourceOffset[x], 3);
         }
     }
 }
