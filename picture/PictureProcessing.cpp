@@ -163,6 +163,17 @@ bool IsWorkGrey(const TBitmap& bmp)
 double ScaledByRootSide(double value);  // in extended precision, rounded to double
 void HaarLevels(double* row);             // the levels of a scaled row, finest last
 
+// `rowPass` on every row, then the whole one-dimensional transform on every column.
+void TransformRowsThenColumns(TSignatureMatrix& m, void (*rowPass)(double*))
+{
+    for (int x = 0; x < kSide; ++x)
+        rowPass(m.data() + x * kSide);
+    Transpose(m);
+    for (int x = 0; x < kSide; ++x)
+        HaarTransform1D(m.data() + x * kSide);
+    Transpose(m);
+}
+
 }  // namespace
 
 void ConvertToGrey(TBitmap& bmp)
@@ -429,23 +440,13 @@ void ComputeSignatureMatrix(const TBitmap& bmp, TSignatureMatrix& m, int average
         for (int y = 0; y < kSide; ++y)
             m[x * kSide + y] = scaled[static_cast<size_t>(int{row[y]} - average + 255)];
     }
-    for (int x = 0; x < kSide; ++x)
-        HaarLevels(m.data() + x * kSide);
-    Transpose(m);
-    for (int x = 0; x < kSide; ++x)
-        HaarTransform1D(m.data() + x * kSide);
-    Transpose(m);
+    TransformRowsThenColumns(m, HaarLevels);
     KeepLargestCoefficients(m);
 }
 
 void HaarTransform2D(TSignatureMatrix& m)
 {
-    for (int x = 0; x < kSide; ++x)
-        HaarTransform1D(m.data() + x * kSide);
-    Transpose(m);
-    for (int x = 0; x < kSide; ++x)
-        HaarTransform1D(m.data() + x * kSide);
-    Transpose(m);
+    TransformRowsThenColumns(m, HaarTransform1D);
 }
 
 // Each division and sum runs in extended precision and is rounded to double when stored, level by level.
