@@ -26,3 +26,14 @@ inline QString FuzzPicturePath(int i)
 {
     return QString::fromLatin1(kFuzzFolder) + QStringLiteral("p%1.jpg").arg(i);
 }
+
+// The listing made once for the whole run.
+inline const Catalogue& FuzzListingCatalogue()
+{
+    static const Catalogue* const catalogue = [] {
+        auto* made = new Catalogue;
+        MakeFuzzListing(*made);
+        return made;
+    }();
+    return *catalogue;
+}

@@ -19,14 +19,18 @@ inline void Require(bool condition)
         std::abort();
 }
 
-// In memory where the system offers it: the targets write one file or more per input.
-inline QTemporaryDir* MakeFuzzWorkFolder()
+// The target's own folder for the files it writes, one or more per input: made at the first use, in memory
+// where the system offers it, and kept for the whole run.
+inline QTemporaryDir& FuzzWorkFolder()
 {
-    const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
-                                                                   : QString();
-    QTemporaryDir* folder = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
-    Require(folder->isValid());
-    return folder;
+    static QTemporaryDir* const folder = [] {
+        const QString base = QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/voralin-fuzz-XXXXXX")
+                                                                       : QString();
+        QTemporaryDir* made = base.isEmpty() ? new QTemporaryDir : new QTemporaryDir(base);
+        Require(made->isValid());
+        return made;
+    }();
+    return *folder;
 }
 
 inline void WriteFuzzInput(const QString& path, const uint8_t* data, size_t size)

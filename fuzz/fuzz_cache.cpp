@@ -11,26 +11,11 @@
 
 #include <cstdint>
 
-namespace {
-
-QTemporaryDir* workFolder = nullptr;
-Catalogue* catalogue = nullptr;
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    workFolder = MakeFuzzWorkFolder();
-    catalogue = new Catalogue;
-    MakeFuzzListing(*catalogue);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const QString folder = workFolder->path() + QLatin1Char('/');
+    const QString folder = FuzzWorkFolder().path() + QLatin1Char('/');
     const uint8_t selector = data[0];
     ++data;
     --size;
@@ -48,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    FuzzMemoRound(folder, *catalogue, data, size, seal);
+    FuzzMemoRound(folder, FuzzListingCatalogue(), data, size, seal);
     return 0;
 }

@@ -15,8 +15,6 @@
 
 namespace {
 
-QTemporaryDir* workFolder = nullptr;
-
 // As the journal seals a line: the start of a SHA-256 of the line, after a blank.
 QByteArray Sealed(const QByteArray& text)
 {
@@ -33,9 +31,8 @@ QByteArray Sealed(const QByteArray& text)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    workFolder = MakeFuzzWorkFolder();
     // The trash the undo list looks into is the work folder's, never the user's.
-    setenv("XDG_DATA_HOME", workFolder->path().toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", FuzzWorkFolder().path().toLocal8Bit().constData(), 1);
     return 0;
 }
 
@@ -47,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray text(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     if (seal)
         text = Sealed(text);
-    const QString file = workFolder->filePath(QStringLiteral("actions.journal"));
+    const QString file = FuzzWorkFolder().filePath(QStringLiteral("actions.journal"));
     WriteFuzzInput(file, reinterpret_cast<const uint8_t*>(text.constData()), static_cast<size_t>(text.size()));
 
     ActionJournal journal(file);

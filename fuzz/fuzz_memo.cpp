@@ -9,25 +9,10 @@
 
 #include <cstdint>
 
-namespace {
-
-QTemporaryDir* workFolder = nullptr;
-Catalogue* catalogue = nullptr;
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    workFolder = MakeFuzzWorkFolder();
-    catalogue = new Catalogue;
-    MakeFuzzListing(*catalogue);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    FuzzMemoRound(workFolder->path() + QLatin1Char('/'), *catalogue, data + 1, size - 1, data[0] % 2 == 1);
+    FuzzMemoRound(FuzzWorkFolder().path() + QLatin1Char('/'), FuzzListingCatalogue(), data + 1, size - 1, data[0] % 2 == 1);
     return 0;
 }

@@ -7,21 +7,9 @@
 
 #include <cstdint>
 
-namespace {
-
-QTemporaryDir* workFolder = nullptr;
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    workFolder = MakeFuzzWorkFolder();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString file = workFolder->filePath(QStringLiteral("not-duplicates"));
+    const QString file = FuzzWorkFolder().filePath(QStringLiteral("not-duplicates"));
     WriteFuzzInput(file, data, size);
     const RememberedPairs pairs(file);
     const std::vector<RememberedPair> read = pairs.Pairs();

@@ -11,28 +11,21 @@
 #include <cstdint>
 #include <memory>
 
-namespace {
-
-QTemporaryDir* workFolder = nullptr;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     // Qt's image plugins are found through the application object.
     static QCoreApplication app(*argc, *argv);
-    workFolder = MakeFuzzWorkFolder();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
 #ifdef FUZZ_EXTENSION
-    const QString path = workFolder->filePath(QStringLiteral("in.") + QLatin1String(FUZZ_EXTENSION));
+    const QString path = FuzzWorkFolder().filePath(QStringLiteral("in.") + QLatin1String(FUZZ_EXTENSION));
 #else
     if (size < 1)
         return 0;
-    const QString path = workFolder->filePath(QString::fromLatin1(FuzzPictureName(data[0])));
+    const QString path = FuzzWorkFolder().filePath(QString::fromLatin1(FuzzPictureName(data[0])));
     ++data;
     --size;
 #endif

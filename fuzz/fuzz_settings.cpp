@@ -11,9 +11,7 @@
 
 namespace {
 
-QTemporaryDir* workFolder = nullptr;
-
-QString Folder() { return workFolder->path() + QLatin1Char('/'); }
+QString Folder() { return FuzzWorkFolder().path() + QLatin1Char('/'); }
 
 bool SameSettings(const TSettings& a, const TSettings& b)
 {
@@ -26,12 +24,6 @@ bool SameSettings(const TSettings& a, const TSettings& b)
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    workFolder = MakeFuzzWorkFolder();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

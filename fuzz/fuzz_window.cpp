@@ -7,21 +7,9 @@
 
 #include <cstdint>
 
-namespace {
-
-QTemporaryDir* workFolder = nullptr;
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    workFolder = MakeFuzzWorkFolder();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString file = WindowMemoryFile(workFolder->path() + QLatin1Char('/'));
+    const QString file = WindowMemoryFile(FuzzWorkFolder().path() + QLatin1Char('/'));
     WriteFuzzInput(file, data, size);
     const std::optional<WindowMemory> memory = ReadWindowMemory(file);
     if (!memory)
